@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages this project needs to build, test, demo and benchmark.
+# Safe to run again: packages already present are left alone.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  qt6-base-dev libcurl4-openssl-dev
+  openssl ca-certificates python3 curl
+  fonts-liberation fonts-open-sans fonts-wine fontconfig
+  xvfb xdotool x11-utils imagemagick
+  nginx
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+echo "setup: installing ${missing[*]}"
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+# The distribution starts nginx on port 80 when it is installed; the benchmark runs its own.
+if command -v systemctl >/dev/null 2>&1; then $sudo systemctl disable --now nginx >/dev/null 2>&1 || true; fi
+$sudo pkill -x nginx >/dev/null 2>&1 || true
+echo "setup: done"

@@ -1,0 +1,47 @@
+#include "AnsiTextFile.h"
+
+#include "Error.h"
+
+namespace {
+// 0x80..0x9F differ from Latin-1; undefined positions map to the same C1 control, as Windows does.
+const char16_t kHighControls[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+} // namespace
+
+QString AnsiTextFile::decode(const QByteArray& bytes) {
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char byte : bytes) {
+        const auto b = static_cast<unsigned char>(byte);
+        *out++ = (b >= 0x80 && b <= 0x9F) ? QChar(kHighControls[b - 0x80]) : QChar(b);
+    }
+    return text;
+}
+
+AnsiTextFile::AnsiTextFile(const QString& path) : m_file(path) {
+    if (!m_file.open(QIODevice::ReadOnly))
+        throw TallyError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, m_file.errorString()));
+}
+
+bool AnsiTextFile::atEnd() const {
+    return m_file.atEnd();
+}
+
+QString AnsiTextFile::readLine() {
+    // Read at most one byte past the limit so that an over-long line is caught without
+    // holding more than that in memory.
+    QByteArray line = m_file.readLine(MaxLineBytes + 2);
+    if (line.isEmpty() && m_file.error() != QFileDevice::NoError)
+        throw TallyError(m_file.errorString());
+    if (line.endsWith('\n'))
+        line.chop(1);
+    else if (line.size() > MaxLineBytes)
+        throw TallyError(QStringLiteral("Line too long in \"%1\"").arg(m_file.fileName()));
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line.size() > MaxLineBytes)
+        throw TallyError(QStringLiteral("Line too long in \"%1\"").arg(m_file.fileName()));
+    return decode(line);
+}

@@ -1,0 +1,110 @@
+#include "SystemPlatform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QScreen>
+
+namespace {
+Platform* g_override = nullptr;
+
+Platform& systemPlatform() {
+    static Platform* instance = createSystemPlatform();
+    return *instance;
+}
+
+QChar asciiUpper(QChar c) {
+    return (c >= u'a' && c <= u'z') ? QChar(c.unicode() - 32) : c;
+}
+} // namespace
+
+Platform& Platform::current() {
+    return g_override ? *g_override : systemPlatform();
+}
+
+void Platform::setCurrent(Platform* platform) {
+    g_override = platform;
+}
+
+QString withTrailingSeparator(const QString& folder) {
+    const QChar sep = QDir::separator();
+    if (folder.endsWith(sep) || folder.endsWith(u'/'))
+        return folder;
+    return folder + sep;
+}
+
+bool matchesWildcard(const QString& name, const QString& mask) {
+    // Iterative matcher with backtracking to the last "*": linear in practice, no recursion.
+    qsizetype n = 0, m = 0, starAt = -1, resumeAt = 0;
+    while (n < name.size()) {
+        if (m < mask.size() && (mask[m] == u'?' || asciiUpper(mask[m]) == asciiUpper(name[n]))) {
+            ++n;
+            ++m;
+        } else if (m < mask.size() && mask[m] == u'*') {
+            starAt = m++;
+            resumeAt = n;
+        } else if (starAt >= 0) {
+            m = starAt + 1;
+            n = ++resumeAt;
+        } else {
+            return false;
+        }
+    }
+    while (m < mask.size() && mask[m] == u'*')
+        ++m;
+    return m == mask.size();
+}
+
+QString SystemPlatform::programFolder() const {
+    return withTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
+}
+
+void SystemPlatform::showInformation(QWidget* owner, const QString& text) {
+    QMessageBox box(QMessageBox::Information, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
+                    owner);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+void SystemPlatform::showWarning(QWidget* owner, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+}
+
+bool SystemPlatform::inputQuery(QWidget* owner, const QString& caption, const QString& prompt, QString& value) {
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(caption);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    const bool ok = dialog.exec() == QDialog::Accepted;
+    value = dialog.textValue();
+    return ok;
+}
+
+void SystemPlatform::setClipboardText(const QString& text) {
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(text);
+}
+
+QSize SystemPlatform::primaryScreenSize() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().size() : QSize();
+}
+
+QRect SystemPlatform::workArea() const {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}
+
+bool SystemPlatform::fileExists(const QString& path) const {
+    return QFileInfo(path).isFile();
+}
+
+bool SystemPlatform::deleteFile(const QString& path) {
+    return QFile::remove(path);
+}

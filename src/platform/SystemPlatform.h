@@ -1,0 +1,28 @@
+#pragma once
+
+#include "Platform.h"
+
+// The real services: Qt's message boxes, input box, clipboard and screens, and the
+// operating system's shell and file search.
+class SystemPlatform : public Platform {
+public:
+    QString programFolder() const override;
+    void shellOpenFile(QWidget* owner, const QString& fileName, const QString& workingFolder) override;
+    void shellOpenUrl(QWidget* owner, const QString& url) override;
+    void showInformation(QWidget* owner, const QString& text) override;
+    void showWarning(QWidget* owner, const QString& text) override;
+    bool inputQuery(QWidget* owner, const QString& caption, const QString& prompt, QString& value) override;
+    void setClipboardText(const QString& text) override;
+    QSize primaryScreenSize() const override;
+    QRect workArea() const override;
+    bool fileExists(const QString& path) const override;
+    bool deleteFile(const QString& path) override;
+    QStringList findFiles(const QString& folder, const QString& mask) const override;
+};
+
+// Wildcard match as the system's file search does it: "*" any run, "?" one character,
+// letters compared without regard to ASCII case.
+bool matchesWildcard(const QString& name, const QString& mask);
+
+// Ends the folder with the native separator if it does not end in one already.
+QString withTrailingSeparator(const QString& folder);

@@ -1,0 +1,20 @@
+#include "RunMode.h"
+
+QString RunModeForParameter(const QString& parameter) {
+    // Only a to z are upper-cased; nothing is trimmed.
+    QString upper = parameter;
+    for (QChar& c : upper)
+        if (c >= u'a' && c <= u'z')
+            c = QChar(c.unicode() - 32);
+
+    struct Row {
+        const char* parameter;
+        const char* code;
+    };
+    static const Row table[] = {
+        {"TEST", "TEST"}, {"TEST2", "TEST2"}, {"SETUPBDE", "BDE"}, {"UPDATEV2", "2"}, {"TV", "TV"}};
+    for (const Row& row : table)
+        if (upper == QLatin1String(row.parameter))
+            return QLatin1String(row.code);
+    return upper.isEmpty() ? QStringLiteral("INIT") : QString();
+}

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "validate/Validate.h"
+
+#include <QDialog>
+#include <atomic>
+#include <chrono>
+
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QWidget;
+class TStyledButton;
+
+// The update window: checks for a newer release, downloads and starts installers, and
+// switches to the problem view when something fails. One instance lives for the whole run.
+class TUpdateForm : public QDialog {
+    Q_OBJECT
+public:
+    explicit TUpdateForm(QWidget* parent = nullptr);
+    ~TUpdateForm() override;
+
+    // Opens the window for a run-mode code and returns when it has closed.
+    int ShowModalUpdate(const QString& UpdateVersionPARAM);
+
+    // Shared state of the update workflow.
+    QString RunMode;
+    QString ProgramFolder;
+    QString VersionFileName;
+    Currency LatestVersion = 0;
+    QString LatestVersionSuffix;
+    QString InstallerFileName;
+
+    std::atomic<bool> FCancelled{false};
+    bool FDownloadInProgress = false;
+
+    // Controls, named as the design names them.
+    QWidget* pnl_TopInfoContainer;
+    QProgressBar* ProgressBar1;
+    QLabel* Label3;
+    QLabel* StatusLabel1;
+    QLabel* StatusLabel2;
+    QLabel* StatusLabel3;
+    QLabel* StatusLabel4;
+    QLabel* StatusLabel5;
+    QPushButton* CheckForUpdatesBtn;
+    QWidget* pnl_ButtonContainer;
+    TStyledButton* DownloadBtn;
+    QPushButton* DownloadOtherButton;
+    TStyledButton* CancelBtn;
+    TStyledButton* OtherOptionsBtn;
+    QFrame* Bevel4;
+    QWidget* pnl_DetailsLabelContainer;
+    QLabel* DetailsLabel;
+    QWidget* Panel1;
+    QWidget* ProblemInfoPanel;
+    QWidget* Panel2;
+    QLabel* InfoStringLabel;
+    QLabel* Label2;
+    QFrame* Bevel2;
+    QLabel* Label5;
+    QFrame* Bevel1;
+    QLabel* Label1;
+    QFrame* Bevel3;
+    QLabel* Label4;
+    QWidget* ProblemInfoBtnPanel;
+    QPushButton* CloseBtn;
+    QPushButton* AltDownloadBtn;
+    QPushButton* ManualDownloadBtn;
+    QWidget* PreClipBdBoxHolderPanel;
+    QLineEdit* PreClipBdBox;
+
+    // Handlers.
+    void FormShow();
+    bool FormClose(); // false refuses the close
+    void FormResize();
+    void CancelBtnClick();
+    void CheckForUpdatesBtnClick();
+    void DownloadBtnClick();
+    void DownloadOtherButtonClick();
+    void CloseBtnClick();
+
+    // Operations of the workflow.
+    void SetStatusLines(const QString& Line1, const QString& Line2, const QString& Line3, const QString& Line4,
+                        const QString& Line5);
+    void DeleteMatchingFiles(const QString& Folder, const QString& Mask);
+    void ShowProblemInfo(const QString& FileName, int Code);
+    QString ReadInstalledVersion();
+    void DownloadFromSite(const QString& RemoteName, const QString& LocalName);
+    void DownloadFile(const QString& Url, const QString& LocalName);
+    // Progress handler; called on the transfer's thread. Returns the abort answer.
+    bool NetHTTPClientReceiveData(qint64 AContentLength, qint64 AReadCount);
+    void ShowDetails(const QString& Text);
+    void RunDatabaseEngineSetup();
+    void RunRemoteSupportTool();
+
+    bool isProblemViewShown() const;
+    // Passes of the last DeleteMatchingFiles call (it gives up after 3001).
+    int lastDeletePasses() const { return m_lastDeletePasses; }
+
+    // Time-outs of one transfer; tests shorten them.
+    int connectTimeoutMs = 15000;
+    int responseTimeoutMs = 60000;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildInfoArea();
+    void buildButtonRow();
+    void buildDetailsArea();
+    void buildProblemPanel();
+    void removeFile(const QString& name);
+    void removeLeftovers(const QStringList& steps);
+    void startProgram(const QString& fileName);
+    void applyProgress(qint64 contentLength, qint64 readCount);
+    void repaintNow(QWidget* widget);
+
+    int m_lastDeletePasses = 0;
+    // Progress coalescing, touched only by the transfer's thread while it runs.
+    bool m_reportPosted = false;
+    bool m_reportHeld = false;
+    qint64 m_heldLength = 0;
+    qint64 m_heldRead = 0;
+    std::chrono::steady_clock::time_point m_lastPost;
+};

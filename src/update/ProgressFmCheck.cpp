@@ -1,0 +1,79 @@
+// The version check: which release is the latest, which one is installed.
+#include "ProgressFm.h"
+
+#include "platform/AnsiTextFile.h"
+#include "platform/Error.h"
+#include "widgets/StyledButton.h"
+
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+
+namespace {
+QString displayedVersion(Currency value) {
+    return FormatCurrency2(value, QLocale().decimalPoint().at(0));
+}
+} // namespace
+
+void TUpdateForm::CheckForUpdatesBtnClick() {
+    bool shown = false;
+    CheckForUpdatesBtn->hide();
+    SetStatusLines(QStringLiteral("Checking for updates now..."), QString(), QString(), QString(),
+                   QStringLiteral("Click \"Download Now\" to start downloading..."));
+    const QString name = VersionFileName;
+    try {
+        try {
+            DownloadFromSite(name, name);
+        } catch (...) {
+            ShowProblemInfo(name, 200);
+            shown = true;
+        }
+        {
+            // After a failed download the file is normally gone and this raises; an older
+            // copy that survived is read, but the window stays in the problem view.
+            AnsiTextFile file(ProgramFolder + name);
+            if (!file.atEnd()) {
+                LatestVersion = StrToCurrencyInRange(TrimControls(file.readLine()), 2, 0, 99 * CurrencyScale, 0);
+                LatestVersionSuffix = TrimControls(file.readLine());
+                if (LatestVersionSuffix == QLatin1String("-"))
+                    LatestVersionSuffix.clear();
+                InstallerFileName = TrimControls(file.readLine());
+                ShowDetails(InstallerFileName);
+            }
+        }
+        DownloadBtn->show();
+        DownloadBtn->setEnabled(true);
+        const QString installed = ReadInstalledVersion();
+        const Currency installedNumber = StrToCurrencyInRange(installed, 2, 0, 99 * CurrencyScale, 0);
+        if (RunMode == QLatin1String("INIT")) {
+            SetStatusLines(QStringLiteral("AN UPDATE IS AVAILABLE!"),
+                           QStringLiteral("It looks like you have just installed Tallywick - thank you!"), QString(),
+                           QString(), QStringLiteral("To update to the latest version, click \"Download Now...\"."));
+            return;
+        }
+        SetStatusLines(QString(),
+                       QStringLiteral("The latest update available is: Version: ") +
+                           displayedVersion(LatestVersion) + LatestVersionSuffix,
+                       QStringLiteral("Your currently installed version is: Version ") + installed, QString(),
+                       QStringLiteral("To download the latest update, click \"Download Now...\"."));
+        if (LatestVersion > installedNumber) {
+            StatusLabel1->setText(QStringLiteral("NEW UPDATE AVAILABLE!"));
+            repaintNow(pnl_TopInfoContainer);
+        }
+    } catch (...) {
+        if (!shown)
+            ShowProblemInfo(name, 201);
+    }
+}
+
+QString TUpdateForm::ReadInstalledVersion() {
+    QString text = QStringLiteral("?");
+    try {
+        AnsiTextFile file(ProgramFolder + QStringLiteral("version.tly"));
+        if (!file.atEnd())
+            text = file.readLine(); // used as it stands, spaces and all
+    } catch (...) {
+        text = QStringLiteral("?");
+    }
+    return text;
+}
