@@ -32,7 +32,7 @@ bool AnsiTextFile::atEnd() const {
 QString AnsiTextFile::readLine() {
     // Read at most one byte past the limit so that an over-long line is caught without
     // holding more than that in memory.
-    QByteArray line = m_file.readLine(MaxLineBytes + 2);
+    QByteArray line = m_file.readLine(MaxLineBytes + 3);
     if (line.isEmpty() && m_file.error() != QFileDevice::NoError)
         throw TallyError(m_file.errorString());
     if (line.endsWith('\n'))

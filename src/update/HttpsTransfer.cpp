@@ -73,7 +73,6 @@ bool HttpsTransfer::isClientLevel(int resultCode, bool headersReceived) {
     case CURLE_OPERATION_TIMEDOUT:
     case CURLE_GOT_NOTHING:
     case CURLE_RECV_ERROR:
-    case CURLE_PARTIAL_FILE:
     case CURLE_WEIRD_SERVER_REPLY:
     case CURLE_HTTP2:
     case CURLE_HTTP2_STREAM:

@@ -1,0 +1,113 @@
+#include "RecordingPlatform.h"
+#include "platform/AnsiTextFile.h"
+#include "platform/Error.h"
+#include "platform/SystemPlatform.h"
+
+#include <QtTest>
+
+class PlatformTest : public QObject {
+    Q_OBJECT
+private slots:
+    void wildcard_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("mask");
+        QTest::addColumn<bool>("matches");
+        QTest::newRow("star") << "twv215up.exe" << "twv*.exe" << true;
+        QTest::newRow("empty run") << "twv.exe" << "twv*.exe" << true;
+        QTest::newRow("case") << "TWV2UP.EXE" << "twv*.exe" << true;
+        QTest::newRow("other extension") << "twv2up.txt" << "twv*.exe" << false;
+        QTest::newRow("prefix") << "xtwv2.exe" << "twv*.exe" << false;
+        QTest::newRow("suffix after ext") << "twv2.exe.bak" << "twv*.exe" << false;
+        QTest::newRow("backtracking") << "twv.exe.exe" << "twv*.exe" << true;
+        QTest::newRow("question mark") << "twv2.exe" << "twv?.exe" << true;
+        QTest::newRow("question needs one") << "twv.exe" << "twv?.exe" << false;
+    }
+    void wildcard() {
+        QFETCH(QString, name);
+        QFETCH(QString, mask);
+        QFETCH(bool, matches);
+        QCOMPARE(matchesWildcard(name, mask), matches);
+    }
+
+    void findFilesLeavesOutFoldersAndHiddenFiles() {
+        RecordingPlatform p;
+        p.writeFile(QStringLiteral("twv2.exe"), "x");
+        p.writeFile(QStringLiteral(".twv9.exe"), "hidden");
+        p.writeFile(QStringLiteral("twvB.exe"), "x");
+        p.writeFile(QStringLiteral("twva.exe"), "x");
+        QDir(p.folder).mkdir(QStringLiteral("twvold.exe"));
+        QCOMPARE(p.SystemPlatform::findFiles(p.folder, QStringLiteral("twv*.exe")),
+                 QStringList({"twv2.exe", "twva.exe", "twvB.exe"}));
+    }
+
+    void programFolderEndsWithSeparator() {
+        SystemPlatform system;
+        QVERIFY(system.programFolder().endsWith(QDir::separator()));
+        QCOMPARE(withTrailingSeparator(QStringLiteral("/a/b")), QStringLiteral("/a/b") + QDir::separator());
+        QCOMPARE(withTrailingSeparator(QStringLiteral("/a/b/")), QStringLiteral("/a/b/"));
+    }
+
+    void ansiTextDecodesWindows1252() {
+        const QByteArray bytes("\xE9\x80\x93\x9F\x81 A", 7);
+        QCOMPARE(AnsiTextFile::decode(bytes), QString::fromUtf8("é€“Ÿ\xC2\x81 A"));
+    }
+
+    void ansiTextLines_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("CR LF") << QByteArray("2.74\r\n-\r\ntwv2up.exe\r\n") << QStringList{"2.74", "-", "twv2up.exe"};
+        QTest::newRow("LF") << QByteArray("2.74\n-\ntwv2up.exe") << QStringList{"2.74", "-", "twv2up.exe"};
+        QTest::newRow("empty lines kept") << QByteArray("\n\nx") << QStringList{"", "", "x"};
+        QTest::newRow("8-bit") << QByteArray("caf\xE9\r\n") << QStringList{QString::fromUtf8("café")};
+    }
+    void ansiTextLines() {
+        QFETCH(QByteArray, content);
+        QFETCH(QStringList, lines);
+        RecordingPlatform p;
+        p.writeFile(QStringLiteral("f.txt"), content);
+        AnsiTextFile file(p.folder + QStringLiteral("f.txt"));
+        QStringList read;
+        while (!file.atEnd())
+            read << file.readLine();
+        QCOMPARE(read, lines);
+        QCOMPARE(file.readLine(), QString()); // past the end reads as empty
+    }
+
+    void overlongLineIsAnErrorNotAMemoryBlowUp() {
+        RecordingPlatform p;
+        p.writeFile(QStringLiteral("long.txt"), QByteArray(AnsiTextFile::MaxLineBytes + 1, 'a') + "\nnext\n");
+        p.writeFile(QStringLiteral("limit.txt"), QByteArray(AnsiTextFile::MaxLineBytes, 'a') + "\r\n");
+        AnsiTextFile longFile(p.folder + QStringLiteral("long.txt"));
+        QVERIFY_THROWS_EXCEPTION(TallyError, longFile.readLine());
+        AnsiTextFile limitFile(p.folder + QStringLiteral("limit.txt"));
+        QCOMPARE(limitFile.readLine().size(), AnsiTextFile::MaxLineBytes);
+        QVERIFY_THROWS_EXCEPTION(TallyError, AnsiTextFile(p.folder + QStringLiteral("missing.txt")));
+    }
+
+    void shellOpenStartsXdgOpenDetachedInTheWorkingFolder() {
+        // A recording xdg-open first on PATH shows what the real implementation hands over.
+        QTemporaryDir bin;
+        RecordingPlatform p;
+        const QString log = bin.filePath(QStringLiteral("log"));
+        QFile script(bin.filePath(QStringLiteral("xdg-open")));
+        QVERIFY(script.open(QIODevice::WriteOnly));
+        script.write(QStringLiteral("#!/bin/sh\nprintf '%s|%s\\n' \"$*\" \"$(pwd)\" >> '%1.tmp' && mv '%1.tmp' '%1'\n")
+                         .arg(log)
+                         .toUtf8());
+        script.close();
+        script.setPermissions(script.permissions() | QFile::ExeOwner);
+        const QByteArray oldPath = qgetenv("PATH");
+        qputenv("PATH", bin.path().toUtf8() + ":" + oldPath);
+        SystemPlatform system;
+        system.shellOpenFile(nullptr, QStringLiteral("twv2up.exe"), p.folder);
+        qputenv("PATH", oldPath);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(log), 10000);
+        QFile result(log);
+        QVERIFY(result.open(QIODevice::ReadOnly));
+        const QString line = QString::fromUtf8(result.readAll()).trimmed();
+        QCOMPARE(line, QStringLiteral("twv2up.exe|") + QDir(p.folder).canonicalPath());
+    }
+};
+
+QTEST_MAIN(PlatformTest)
+#include "tst_platform.moc"

@@ -1,0 +1,65 @@
+#include "RecordingPlatform.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+RecordingPlatform::RecordingPlatform() {
+    folder = withTrailingSeparator(QDir::toNativeSeparators(dir.path()));
+}
+
+RecordingPlatform::~RecordingPlatform() = default;
+
+void RecordingPlatform::shellOpenFile(QWidget*, const QString& fileName, const QString& workingFolder) {
+    opened.append({fileName, workingFolder});
+}
+
+void RecordingPlatform::shellOpenUrl(QWidget*, const QString& url) {
+    opened.append({url, QString()});
+}
+
+void RecordingPlatform::showInformation(QWidget*, const QString& text) {
+    informations << text;
+    if (onInformation)
+        onInformation();
+}
+
+void RecordingPlatform::showWarning(QWidget*, const QString& text) {
+    warnings << text;
+}
+
+bool RecordingPlatform::inputQuery(QWidget*, const QString&, const QString&, QString&) {
+    return false;
+}
+
+bool RecordingPlatform::deleteFile(const QString& path) {
+    if (undeletable.contains(QFileInfo(path).fileName()))
+        return false;
+    return SystemPlatform::deleteFile(path);
+}
+
+bool RecordingPlatform::fileExists(const QString& path) const {
+    return !vanished.contains(QFileInfo(path).fileName()) && SystemPlatform::fileExists(path);
+}
+
+QStringList RecordingPlatform::findFiles(const QString& folder, const QString& mask) const {
+    ++findCalls;
+    return SystemPlatform::findFiles(folder, mask);
+}
+
+void RecordingPlatform::writeFile(const QString& relativePath, const QByteArray& content) const {
+    const QString path = folder + relativePath;
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(content);
+}
+
+bool RecordingPlatform::has(const QString& relativePath) const {
+    return QFileInfo::exists(folder + relativePath);
+}
+
+QByteArray RecordingPlatform::read(const QString& relativePath) const {
+    QFile file(folder + relativePath);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

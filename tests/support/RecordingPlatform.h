@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/SystemPlatform.h"
+
+#include <QSet>
+#include <QTemporaryDir>
+#include <functional>
+
+// The real file system and screens, with a temporary program folder, and a record of
+// everything that would start programs or wait for a person.
+class RecordingPlatform : public SystemPlatform {
+public:
+    RecordingPlatform();
+    ~RecordingPlatform() override;
+
+    struct Opened {
+        QString target;
+        QString workingFolder;
+    };
+
+    QString programFolder() const override { return folder; }
+    void shellOpenFile(QWidget* owner, const QString& fileName, const QString& workingFolder) override;
+    void shellOpenUrl(QWidget* owner, const QString& url) override;
+    void showInformation(QWidget* owner, const QString& text) override;
+    void showWarning(QWidget* owner, const QString& text) override;
+    bool inputQuery(QWidget* owner, const QString& caption, const QString& prompt, QString& value) override;
+    bool deleteFile(const QString& path) override;
+    bool fileExists(const QString& path) const override;
+    QStringList findFiles(const QString& folder, const QString& mask) const override;
+
+    // Writes a file into the program folder (sub-folders created as needed).
+    void writeFile(const QString& relativePath, const QByteArray& content) const;
+    bool has(const QString& relativePath) const;
+    QByteArray read(const QString& relativePath) const;
+
+    QTemporaryDir dir;
+    QString folder; // with its trailing separator
+    QList<Opened> opened;
+    QStringList informations, warnings;
+    std::function<void()> onInformation; // runs while the message box would be up
+    QSet<QString> undeletable;           // names whose deletion silently fails
+    QSet<QString> vanished;              // names reported missing, as if removed behind our back
+    mutable int findCalls = 0;
+};
+
+// Installs a RecordingPlatform for the lifetime of a test.
+struct PlatformScope {
+    RecordingPlatform platform;
+    PlatformScope() { Platform::setCurrent(&platform); }
+    ~PlatformScope() { Platform::setCurrent(nullptr); }
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// The local HTTPS site (tools/testsite) on a loopback port, with its own CA, serving a
+// temporary folder. Points the program's maker site and CA file at itself while it lives.
+class TestSite {
+public:
+    TestSite();
+    ~TestSite();
+
+    bool isReady() const { return m_httpsPort > 0; }
+    QString base() const;                   // https://localhost:PORT
+    QString url(const QString& path) const; // base() + path
+    QString caFile() const { return m_caFile; }
+    int plainHttpRequests() const;
+    // Puts a file into the site's download folder.
+    void publish(const QString& name, const QByteArray& content) const;
+    void unpublish(const QString& name) const;
+    QString root() const { return m_root.path(); }
+
+private:
+    QTemporaryDir m_root;
+    QTemporaryDir m_certs;
+    QProcess m_process;
+    int m_httpsPort = 0;
+    QString m_caFile;
+};
+
+// Fetches a URL's body with the program's own transfer (used to ask the site questions).
+QByteArray fetchBody(const QString& url, const QString& caFile);

@@ -1,0 +1,268 @@
+#include "RecordingPlatform.h"
+#include "TestSite.h"
+#include "platform/Error.h"
+#include "update/ProgressFm.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QtTest>
+
+namespace {
+const QString kHeader = QStringLiteral("Details:\n  Secure Connection Established.");
+
+// Runs DownloadFile and returns the raised message, or an empty text on success.
+QString download(TUpdateForm& form, const QString& url, const QString& name) {
+    try {
+        form.DownloadFile(url, name);
+    } catch (const TallyError& error) {
+        return error.message();
+    }
+    return {};
+}
+} // namespace
+
+class DownloadTest : public QObject {
+    Q_OBJECT
+    TestSite* site = nullptr;
+    PlatformScope* scope = nullptr;
+    TUpdateForm* form = nullptr;
+    RecordingPlatform& p() { return scope->platform; }
+
+private slots:
+    void initTestCase() {
+        site = new TestSite;
+        QVERIFY(site->isReady());
+        site->publish(QStringLiteral("file.bin"), QByteArray(200000, 'x'));
+        site->publish(QStringLiteral("small.bin"), QByteArray(1000, 's'));
+    }
+    void cleanupTestCase() { delete site; }
+    void init() {
+        scope = new PlatformScope;
+        form = new TUpdateForm;
+        form->ProgramFolder = p().folder;
+        form->DetailsLabel->clear(); // as showing the window does
+        form->responseTimeoutMs = 1000;
+        form->connectTimeoutMs = 3000;
+    }
+    void cleanup() {
+        QVERIFY2(!form->FDownloadInProgress, "every way out clears the in-progress flag");
+        delete form;
+        delete scope;
+    }
+
+    void failuresRaiseTheirMessageAndLeaveNoFile_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected"); // exact, or a prefix ending in ": "
+        QTest::newRow("404") << "/_/status/404/x" << "file.bin" << "HTTP error 404: Not Found";
+        QTest::newRow("500") << "/_/status/500/x" << "file.bin" << "HTTP error 500: Internal Server Error";
+        QTest::newRow("redirect to a 404") << "/_/redirect/302/2/twdownloads/none.bin" << "file.bin"
+                                           << "HTTP error 404: Not Found";
+        QTest::newRow("connection refused") << "@https://127.0.0.1:1/x" << "file.bin"
+                                            << "Network error downloading file.bin: ";
+        QTest::newRow("no response headers in time") << "/_/stallheaders" << "file.bin"
+                                                     << "Network error downloading file.bin: ";
+        QTest::newRow("stall after the headers") << "/_/stall" << "file.bin" << "Error downloading file.bin: ";
+        QTest::newRow("trickle slower than the time-out") << "/_/trickle/2500/4" << "file.bin"
+                                                          << "Error downloading file.bin: ";
+        QTest::newRow("body cut short") << "/_/short/100000/10" << "file.bin" << "Error downloading file.bin: ";
+        QTest::newRow("redirect loop") << "/_/loop" << "file.bin" << "Error downloading file.bin: ";
+        QTest::newRow("redirect to plain http") << "/_/tohttp/x" << "file.bin" << "Error downloading file.bin: ";
+        QTest::newRow("plain http address") << "@http://127.0.0.1:9/x" << "file.bin"
+                                            << "Error downloading file.bin: ";
+        QTest::newRow("version file over 1 MiB") << "/_/large/1100000" << "twv2.vn" << "Error downloading twv2.vn: ";
+        QTest::newRow("test version file over 1 MiB") << "/_/large/1100000/nolength" << "twvtest.vn"
+                                                      << "Error downloading twvtest.vn: ";
+    }
+    void failuresRaiseTheirMessageAndLeaveNoFile() {
+        QFETCH(QString, path);
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        p().writeFile(name, "an older copy");
+        const QString url = path.startsWith(u'@') ? path.mid(1) : site->url(path);
+        QElapsedTimer timer;
+        timer.start();
+        const QString message = download(*form, url, name);
+        QVERIFY2(timer.elapsed() < form->responseTimeoutMs + 2000, "fails within the response time-out");
+        if (expected.endsWith(QLatin1String(": "))) {
+            QVERIFY2(message.startsWith(expected) && message.size() > expected.size(), qPrintable(message));
+            QVERIFY2(!message.contains(u'\n'), "one-line message");
+        } else {
+            QCOMPARE(message, expected);
+        }
+        QVERIFY2(!p().has(name), "the partial file and the older copy are gone");
+        QCOMPARE(site->plainHttpRequests(), 0);
+    }
+
+    void certificateFromAnUnknownAuthorityIsRejected() {
+        qunsetenv("TALLYAID_CA_FILE");
+        const QString message = download(*form, site->url(QStringLiteral("/twdownloads/small.bin")), "small.bin");
+        qputenv("TALLYAID_CA_FILE", site->caFile().toUtf8());
+        QVERIFY2(message.startsWith(QLatin1String("Error downloading small.bin: ")), qPrintable(message));
+        QVERIFY(!p().has("small.bin"));
+    }
+
+    void fileThatCannotBeCreatedPassesTheSystemErrorAndStays() {
+        QDir(p().folder).mkdir(QStringLiteral("file.bin")); // cannot be opened for writing, even by root
+        const QString message = download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "file.bin");
+        QVERIFY(!message.isEmpty());
+        QVERIFY2(!message.startsWith(QLatin1String("Error downloading")) && !message.startsWith(QLatin1String("Network")),
+                 qPrintable(message));
+        QVERIFY(QFileInfo(p().folder + "file.bin").isDir());
+    }
+
+    void nameThatIsNotAPlainFileNameWritesNothing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("parent folder") << "../escaped.bin";
+        QTest::newRow("absolute") << "/tmp/escaped.bin";
+        QTest::newRow("backslash") << "..\\escaped.bin";
+        QTest::newRow("empty") << "";
+    }
+    void nameThatIsNotAPlainFileNameWritesNothing() {
+        QFETCH(QString, name);
+        const QDir parent = QDir(p().folder + "..");
+        const QStringList before = parent.entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+        const QString message = download(*form, site->url(QStringLiteral("/twdownloads/small.bin")), name);
+        QVERIFY2(message.startsWith(QStringLiteral("Error downloading %1: ").arg(name)), qPrintable(message));
+        QCOMPARE(parent.entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        QCOMPARE(QDir(p().folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+    }
+
+    void redirectChainsGiveTheCompleteFile_data() {
+        QTest::addColumn<int>("code");
+        QTest::newRow("301") << 301;
+        QTest::newRow("302") << 302;
+        QTest::newRow("307") << 307;
+    }
+    void redirectChainsGiveTheCompleteFile() {
+        QFETCH(int, code);
+        const QString url = site->url(QStringLiteral("/_/redirect/%1/3/twdownloads/file.bin").arg(code));
+        QCOMPARE(download(*form, url, "file.bin"), QString());
+        QCOMPARE(p().read("file.bin"), QByteArray(200000, 'x'));
+        QCOMPARE(form->ProgressBar1->maximum(), 200000);
+        QCOMPARE(form->ProgressBar1->value(), 200000);
+    }
+
+    void noAnnouncedLengthLeavesTheBarAlone() {
+        form->ProgressBar1->setMaximum(77);
+        form->ProgressBar1->setValue(33);
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/nolength/twdownloads/file.bin")), "file.bin"), QString());
+        QCOMPARE(p().read("file.bin").size(), 200000);
+        QCOMPARE(form->ProgressBar1->maximum(), 77);
+        QCOMPARE(form->ProgressBar1->value(), 33);
+    }
+
+    void progressRecordRules_data() {
+        QTest::addColumn<qint64>("length");
+        QTest::addColumn<qint64>("read");
+        QTest::addColumn<int>("maximum");
+        QTest::addColumn<int>("value");
+        QTest::newRow("announced") << qint64(1000) << qint64(250) << 1000 << 250;
+        QTest::newRow("first report") << qint64(1000) << qint64(0) << 1000 << 0;
+        QTest::newRow("none announced") << qint64(-1) << qint64(250) << 77 << 33;
+        QTest::newRow("zero announced") << qint64(0) << qint64(250) << 77 << 33;
+        QTest::newRow("2 GiB") << qint64(2147483648LL) << qint64(250) << 77 << 33;
+        QTest::newRow("largest int") << qint64(2147483647LL) << qint64(250) << 2147483647 << 250;
+    }
+    void progressRecordRules() {
+        QFETCH(qint64, length);
+        QFETCH(qint64, read);
+        QFETCH(int, maximum);
+        QFETCH(int, value);
+        form->ProgressBar1->setMaximum(77);
+        form->ProgressBar1->setValue(33);
+        form->FCancelled = true;
+        QVERIFY2(form->NetHTTPClientReceiveData(length, read), "the abort answer is FCancelled");
+        form->FCancelled = false;
+        QVERIFY(!form->NetHTTPClientReceiveData(length, read));
+        QCOMPARE(form->ProgressBar1->maximum(), maximum);
+        QCOMPARE(form->ProgressBar1->value(), value);
+    }
+
+    void firstReportStartsTheBarFromZero() {
+        QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/small.bin")), "small.bin"), QString());
+        QCOMPARE(form->ProgressBar1->value(), 1000); // full
+        QList<int> values;
+        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&](int v) { values << v; });
+        QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "file.bin"), QString());
+        QVERIFY(!values.isEmpty());
+        values.removeAll(-1); // a reset when the maximum shrinks
+        QCOMPARE(values.first(), 0);
+        QCOMPARE(values.last(), 200000);
+    }
+
+    void windowStaysAliveDuringATransfer() {
+        site->publish(QStringLiteral("slow.bin"), QByteArray(40960, 'w'));
+        int valuesWhileRunning = 0;
+        int timerTicks = 0;
+        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&](int v) {
+            if (form->FDownloadInProgress && v > 0)
+                ++valuesWhileRunning;
+        });
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, [&] { timerTicks += form->FDownloadInProgress; });
+        ticker.start(20);
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/slow/60/twdownloads/slow.bin")), "slow.bin"), QString());
+        QVERIFY2(valuesWhileRunning >= 2, "the bar moves while the transfer runs");
+        QVERIFY2(timerTicks >= 2, "the UI thread's event loop runs during the transfer");
+    }
+
+    void progressUpdatesAreCoalesced() {
+        int updates = 0;
+        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&] { ++updates; });
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/large/30000000")), "big.bin"), QString());
+        const qint64 elapsed = timer.elapsed();
+        QCOMPARE(QFileInfo(p().folder + "big.bin").size(), qint64(30000000));
+        QCOMPARE(form->ProgressBar1->value(), 30000000);
+        QVERIFY2(updates <= elapsed / 50 + 4, qPrintable(QStringLiteral("%1 updates in %2 ms").arg(updates).arg(elapsed)));
+    }
+
+    void cancelDuringATransferStopsAndDeletes() {
+        site->publish(QStringLiteral("slow.bin"), QByteArray(40960, 'w'));
+        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&](int v) {
+            if (v > 0)
+                form->FCancelled = true;
+        });
+        QElapsedTimer timer;
+        timer.start();
+        const QString message = download(*form, site->url(QStringLiteral("/_/slow/100/twdownloads/slow.bin")), "slow.bin");
+        QCOMPARE(message, QStringLiteral("Download cancelled by user."));
+        QVERIFY2(timer.elapsed() < 900, "stops after the block in progress, not at the end");
+        QVERIFY(!p().has("slow.bin"));
+    }
+
+    void cancelBeforeTheCallHasNoEffect() {
+        form->FCancelled = true;
+        QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/small.bin")), "small.bin"), QString());
+        QVERIFY(!form->FCancelled);
+        QCOMPARE(p().read("small.bin").size(), 1000);
+    }
+
+    void fromSiteUsesTheDownloadFolderAndEscapesTheName() {
+        site->publish(QStringLiteral("a b#1.bin"), "escaped");
+        form->DownloadFromSite(QStringLiteral("a b#1.bin"), QStringLiteral("local.bin"));
+        QCOMPARE(p().read("local.bin"), QByteArray("escaped"));
+    }
+
+    void detailsListTheFilesInCallOrder() {
+        QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/small.bin")), "small.bin"), QString());
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/status/404/x")), "missing.bin"),
+                 QStringLiteral("HTTP error 404: Not Found"));
+        QCOMPARE(form->DetailsLabel->text(), kHeader + "\n  small.bin\n  missing.bin");
+    }
+
+    void blankDetailsRestartWithTheHeader() {
+        form->DetailsLabel->setText(QStringLiteral("  \n \t "));
+        form->ShowDetails(QStringLiteral("twv2.vn"));
+        QCOMPARE(form->DetailsLabel->text(), kHeader + "\n  twv2.vn");
+        form->DetailsLabel->setText(QStringLiteral("\n\nCancelled.\n"));
+        form->ShowDetails(QStringLiteral("x"));
+        QCOMPARE(form->DetailsLabel->text(), QStringLiteral("Cancelled.\n  x"));
+    }
+};
+
+QTEST_MAIN(DownloadTest)
+#include "tst_download.moc"

@@ -1,0 +1,113 @@
+#include "TestSite.h"
+#include "update/FileNames.h"
+#include "update/HttpsTransfer.h"
+
+#include <QtTest>
+
+class HttpsTransferTest : public QObject {
+    Q_OBJECT
+private slots:
+    void clientLevelMapping_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("beforeHeaders");
+        QTest::addColumn<bool>("afterHeaders");
+        QTest::newRow("2 cannot initialise") << 2 << true << true;
+        QTest::newRow("5 proxy not resolved") << 5 << true << true;
+        QTest::newRow("6 host not resolved") << 6 << true << true;
+        QTest::newRow("7 cannot connect") << 7 << true << true;
+        QTest::newRow("35 TLS handshake") << 35 << true << true;
+        QTest::newRow("55 send") << 55 << true << true;
+        QTest::newRow("28 time-out") << 28 << true << false;
+        QTest::newRow("52 nothing received") << 52 << true << false;
+        QTest::newRow("56 receive") << 56 << true << false;
+        QTest::newRow("1 refused protocol") << 1 << false << false;
+        QTest::newRow("18 body short") << 18 << false << false;
+        QTest::newRow("23 write refused") << 23 << false << false;
+        QTest::newRow("47 too many redirects") << 47 << false << false;
+        QTest::newRow("60 certificate rejected") << 60 << false << false;
+    }
+    void clientLevelMapping() {
+        QFETCH(int, code);
+        QFETCH(bool, beforeHeaders);
+        QFETCH(bool, afterHeaders);
+        QCOMPARE(HttpsTransfer::isClientLevel(code, false), beforeHeaders);
+        QCOMPARE(HttpsTransfer::isClientLevel(code, true), afterHeaders);
+    }
+
+    void plainFileNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("plain");
+        QTest::newRow("installer") << "twv2up.exe" << true;
+        QTest::newRow("spaces inside") << "my setup.exe" << true;
+        QTest::newRow("8-bit letter") << QString::fromUtf8("café.exe") << true;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("dot") << "." << false;
+        QTest::newRow("dot dot") << ".." << false;
+        QTest::newRow("slash") << "../evil.exe" << false;
+        QTest::newRow("backslash") << "..\\evil.exe" << false;
+        QTest::newRow("drive") << "C:evil.exe" << false;
+        QTest::newRow("stream") << "a.exe:stream" << false;
+        QTest::newRow("control") << "a\tb.exe" << false;
+        QTest::newRow("DEL") << QStringLiteral("a\x7F.exe") << false;
+        QTest::newRow("less than") << "a<b.exe" << false;
+        QTest::newRow("quote") << "a\"b.exe" << false;
+        QTest::newRow("pipe") << "a|b.exe" << false;
+        QTest::newRow("question") << "a?.exe" << false;
+        QTest::newRow("star") << "*.exe" << false;
+        QTest::newRow("trailing dot") << "a.exe." << false;
+        QTest::newRow("trailing space") << "a.exe " << false;
+    }
+    void plainFileNames() {
+        QFETCH(QString, name);
+        QFETCH(bool, plain);
+        QCOMPARE(isPlainFileName(name), plain);
+    }
+
+    void redirectBodiesGiveNoProgressAndFirstReportIsZero() {
+        TestSite site;
+        QVERIFY(site.isReady());
+        site.publish(QStringLiteral("f.bin"), QByteArray(100000, 'f'));
+        QTemporaryFile out;
+        QVERIFY(out.open());
+        HttpsTransfer::Settings settings;
+        settings.extraCaFile = site.caFile();
+        HttpsTransfer transfer(settings);
+        QList<QPair<qint64, qint64>> reports;
+        const auto result =
+            transfer.get(site.url(QStringLiteral("/_/redirect/302/2/twdownloads/f.bin")), out.handle(),
+                         [&](std::int64_t length, std::int64_t read) {
+                             reports.append({length, read});
+                             return false;
+                         });
+        QCOMPARE(result.outcome, HttpsTransfer::Outcome::Completed);
+        QCOMPARE(result.statusCode, 200);
+        QCOMPARE(result.statusText, QStringLiteral("OK"));
+        QVERIFY(reports.size() >= 2);
+        QCOMPARE(reports.first(), qMakePair(qint64(100000), qint64(0)));
+        QCOMPARE(reports.last(), qMakePair(qint64(100000), qint64(100000)));
+        for (int i = 1; i < reports.size(); ++i)
+            QVERIFY2(reports[i].second > reports[i - 1].second, "each block adds to the count");
+        QCOMPARE(out.size(), 100000);
+    }
+
+    void errorStatusGivesNoProgress() {
+        TestSite site;
+        QVERIFY(site.isReady());
+        QTemporaryFile out;
+        QVERIFY(out.open());
+        HttpsTransfer::Settings settings;
+        settings.extraCaFile = site.caFile();
+        HttpsTransfer transfer(settings);
+        int reports = 0;
+        const auto result = transfer.get(site.url(QStringLiteral("/_/status/500/x")), out.handle(),
+                                         [&](std::int64_t, std::int64_t) { return ++reports, false; });
+        QCOMPARE(result.outcome, HttpsTransfer::Outcome::Completed);
+        QCOMPARE(result.statusCode, 500);
+        QCOMPARE(result.statusText, QStringLiteral("Internal Server Error"));
+        QCOMPARE(reports, 0);
+        QVERIFY2(out.size() > 0, "the error page's body is still written");
+    }
+};
+
+QTEST_GUILESS_MAIN(HttpsTransferTest)
+#include "tst_httpstransfer.moc"

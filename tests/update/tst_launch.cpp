@@ -1,0 +1,193 @@
+#include "RecordingPlatform.h"
+#include "WhenShown.h"
+#include "TestSite.h"
+#include "platform/Fonts.h"
+#include "update/ProgressFm.h"
+#include "widgets/StyledButton.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+int shownCode(const TUpdateForm& form) {
+    if (!form.isProblemViewShown())
+        return 0;
+    const QString text = form.InfoStringLabel->text();
+    return text.mid(text.indexOf(QLatin1String("(Code: ")) + 7, 3).toInt();
+}
+
+struct Run {
+    int code = 0;
+    bool closed = false;
+    QString downloadingLine;
+    bool buttonsDisabled = false;
+    bool cancelEnabled = true;
+};
+} // namespace
+
+class LaunchTest : public QObject {
+    Q_OBJECT
+    TestSite* site = nullptr;
+
+    // Opens the window in a mode, presses the key or button, and reports what happened.
+    Run press(TUpdateForm& form, const QString& mode, bool useEnter) {
+        Run run;
+        whenShown(&form, [&] {
+            auto recordLine = [&] {
+                if (run.downloadingLine.isEmpty() && form.FDownloadInProgress)
+                    run.downloadingLine = form.StatusLabel1->text();
+            };
+            QTimer probe;
+            QObject::connect(&probe, &QTimer::timeout, recordLine);
+            probe.start(1);
+            if (useEnter)
+                QTest::keyClick(&form, Qt::Key_Return);
+            else if (form.DownloadOtherButton->isVisible())
+                form.DownloadOtherButton->click();
+            else
+                form.DownloadBtn->click();
+            probe.stop();
+            run.buttonsDisabled = !form.CancelBtn->isEnabled() && !form.OtherOptionsBtn->isEnabled();
+            run.code = shownCode(form);
+            run.closed = !form.isVisible();
+            run.cancelEnabled = form.CancelBtn->isEnabled();
+            if (!run.closed)
+                form.close();
+        });
+        form.ShowModalUpdate(mode);
+        return run;
+    }
+
+private slots:
+    void initTestCase() {
+        installFontSubstitutes();
+        site = new TestSite;
+        QVERIFY(site->isReady());
+        site->publish(QStringLiteral("setupbd.exe"), "database engine setup");
+    }
+    void cleanupTestCase() { delete site; }
+
+    void installerIsFetchedStartedAndTheWindowCloses_data() {
+        QTest::addColumn<QByteArray>("versionFile");
+        QTest::addColumn<QString>("downloading");
+        QTest::newRow("no suffix") << QByteArray("2.74\n-\ntwv2up.exe\n") << "Downloading Update to Version 2.74...";
+        QTest::newRow("suffix b") << QByteArray("2.74\nb\ntwv2up.exe\n") << "Downloading Update to Version 2.74b...";
+    }
+    void installerIsFetchedStartedAndTheWindowCloses() {
+        QFETCH(QByteArray, versionFile);
+        QFETCH(QString, downloading);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        site->publish(QStringLiteral("twv2.vn"), versionFile);
+        site->publish(QStringLiteral("twv2up.exe"), QByteArray(300000, 'i'));
+        TUpdateForm form;
+        const Run run = press(form, QStringLiteral("2"), true);
+        QCOMPARE(run.code, 0);
+        QVERIFY(run.closed);
+        QCOMPARE(run.downloadingLine, downloading);
+        QCOMPARE(p.read("twv2up.exe").size(), 300000);
+        QCOMPARE(p.opened.size(), 1);
+        QCOMPARE(p.opened[0].target, QStringLiteral("twv2up.exe"));
+        QCOMPARE(p.opened[0].workingFolder, p.folder);
+        QVERIFY2(!p.has("twv2.vn"), "closing removes the version file");
+        QCOMPARE(form.DetailsLabel->text(),
+                 QStringLiteral("Details:\n  Secure Connection Established.\n  twv2.vn\n  twv2up.exe\n  twv2up.exe"));
+    }
+
+    void installerFailures_data() {
+        QTest::addColumn<QByteArray>("versionFile");
+        QTest::newRow("404") << QByteArray("2.74\n-\nmissing.exe\n");
+        QTest::newRow("no installer name") << QByteArray("2.74\n");
+        QTest::newRow("name escaping the folder") << QByteArray("2.74\n-\n../twv2up.exe\n");
+        QTest::newRow("older copy that cannot be replaced") << QByteArray("2.74\n-\ninuse.exe\n");
+    }
+    void installerFailures() {
+        QFETCH(QByteArray, versionFile);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        site->publish(QStringLiteral("twv2.vn"), versionFile);
+        site->publish(QStringLiteral("twv2up.exe"), "installer");
+        site->publish(QStringLiteral("inuse.exe"), "new");
+        QDir(p.folder).mkdir(QStringLiteral("inuse.exe")); // cannot be opened for writing, even by root
+        TUpdateForm form;
+        const Run run = press(form, QStringLiteral("TEST"), false);
+        QCOMPARE(run.code, 300);
+        QVERIFY(!run.closed);
+        QVERIFY2(!run.cancelEnabled, "no cancelling after a failed download");
+        QVERIFY(p.opened.isEmpty());
+        QVERIFY(!QFileInfo::exists(p.folder + "../twv2up.exe"));
+        QVERIFY(QFileInfo(p.folder + "inuse.exe").isDir());
+    }
+
+    void otherProgramsByMode_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<bool>("siteUp");
+        QTest::addColumn<int>("code");
+        QTest::newRow("BDE") << "BDE" << "setupbd.exe" << true << 0;
+        QTest::newRow("BDE site unreachable") << "BDE" << "setupbd.exe" << false << 102;
+        QTest::newRow("TV from the vendor") << "TV" << "TeamViewerQS_x64.exe" << true << 0;
+        QTest::newRow("TV vendor fails") << "TV" << "TeamViewerQS_x64.exe" << false << 402;
+    }
+    void otherProgramsByMode() {
+        QFETCH(QString, mode);
+        QFETCH(QString, file);
+        QFETCH(bool, siteUp);
+        QFETCH(int, code);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        p.writeFile(file, "an earlier copy");
+        site->publish(QStringLiteral("vendor-tool.exe"), "remote support tool");
+        qputenv("TALLYAID_VENDOR_URL", site->url(QStringLiteral("/twdownloads/vendor-tool.exe")).toUtf8());
+        if (!siteUp) {
+            qputenv("TALLYAID_MAKER_SITE", "https://127.0.0.1:1");
+            qputenv("TALLYAID_VENDOR_URL", "https://127.0.0.1:1/download/TeamViewerQS_x64.exe");
+        }
+        TUpdateForm form;
+        const Run run = press(form, mode, true); // Enter presses the standard "Download Now..." here
+        qputenv("TALLYAID_MAKER_SITE", site->base().toUtf8());
+        qunsetenv("TALLYAID_VENDOR_URL");
+        QCOMPARE(run.code, code);
+        QCOMPARE(run.closed, code == 0);
+        QVERIFY(run.buttonsDisabled);
+        if (code == 0) {
+            QCOMPARE(p.opened.size(), 1);
+            QCOMPARE(p.opened[0].target, file);
+            QCOMPARE(p.opened[0].workingFolder, p.folder);
+            QVERIFY(p.read(file) != "an earlier copy");
+        } else {
+            QVERIFY(p.opened.isEmpty());
+            QVERIFY2(!p.has(file), "the earlier copy is removed before the download");
+        }
+    }
+
+    void missingFileAfterASuccessfulDownload_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("code");
+        QTest::newRow("installer") << "2" << "twv2up.exe" << 301;
+        QTest::newRow("BDE") << "BDE" << "setupbd.exe" << 101;
+        QTest::newRow("TV") << "TV" << "TeamViewerQS_x64.exe" << 401;
+    }
+    void missingFileAfterASuccessfulDownload() {
+        QFETCH(QString, mode);
+        QFETCH(QString, file);
+        QFETCH(int, code);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        site->publish(QStringLiteral("twv2.vn"), "2.74\n-\ntwv2up.exe\n");
+        site->publish(QStringLiteral("twv2up.exe"), "installer");
+        qputenv("TALLYAID_VENDOR_URL", site->url(QStringLiteral("/twdownloads/setupbd.exe")).toUtf8());
+        p.vanished << file; // removed by something else once the transfer has ended
+        TUpdateForm form;
+        const Run run = press(form, mode, true);
+        qunsetenv("TALLYAID_VENDOR_URL");
+        QCOMPARE(run.code, code);
+        QVERIFY(!run.closed);
+        QVERIFY(p.opened.isEmpty());
+    }
+};
+
+QTEST_MAIN(LaunchTest)
+#include "tst_launch.moc"

@@ -1,0 +1,229 @@
+#!/usr/bin/env python3
+"""A small HTTPS site on loopback for tests and the demo.
+
+Serves the files of --root over TLS with a certificate for localhost signed by a CA that
+is generated on first use in --cert-dir (never committed). Paths under /_/ ask for
+behaviours that real servers show when things go wrong:
+
+  /_/nolength/NAME            the file, without Content-Length (ends by closing)
+  /_/status/CODE/NAME         CODE with its reason phrase and an HTML body
+  /_/redirect/CODE/HOPS/NAME  HOPS redirects with CODE (301, 302, 307), then /NAME
+  /_/loop                     redirects to itself for ever
+  /_/tohttp/NAME              redirects to the plain-http listener's /NAME
+  /_/short/LENGTH/SENT        announces LENGTH bytes, sends SENT, closes
+  /_/stall                    headers, then nothing (the connection stays open)
+  /_/stallheaders             accepts the request and never answers
+  /_/trickle/MS/COUNT         COUNT bytes, one every MS milliseconds
+  /_/large/BYTES[/nolength]   BYTES generated on the fly
+  /_/slow/MS/NAME             the file in 4 KiB blocks, MS milliseconds apart
+  /_/httpcount                how many requests the plain-http listener has seen
+
+Prints "READY https=PORT http=PORT ca=FILE" on its first line once it listens.
+"""
+import argparse
+import http.server
+import os
+import pathlib
+import socketserver
+import ssl
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+
+HTTP_COUNT = 0
+HTTP_LOCK = threading.Lock()
+
+
+def make_certificates(folder: pathlib.Path):
+    folder.mkdir(parents=True, exist_ok=True)
+    ca_key, ca_crt = folder / "ca.key", folder / "ca.crt"
+    key, crt = folder / "server.key", folder / "server.crt"
+    if crt.exists() and ca_crt.exists():
+        return ca_crt, crt, key
+    run = lambda *args: subprocess.run(args, check=True, capture_output=True)
+    run("openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+        "-nodes", "-keyout", str(ca_key), "-out", str(ca_crt), "-days", "2",
+        "-subj", "/CN=Tallyaid Test CA",
+        "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign")
+    csr = folder / "server.csr"
+    run("openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+        "-keyout", str(key), "-out", str(csr), "-subj", "/CN=localhost")
+    ext = folder / "server.ext"
+    ext.write_text("subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n")
+    run("openssl", "x509", "-req", "-in", str(csr), "-CA", str(ca_crt), "-CAkey", str(ca_key),
+        "-CAcreateserial", "-out", str(crt), "-days", "2", "-extfile", str(ext))
+    return ca_crt, crt, key
+
+
+class Site(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+    root = pathlib.Path(".")
+    http_port = 0
+
+    def log_message(self, *args):
+        pass
+
+    def send_body(self, code, body, length=True, content_type="application/octet-stream"):
+        self.send_response(code)
+        self.send_header("Content-Type", content_type)
+        if length:
+            self.send_header("Content-Length", str(len(body)))
+        else:
+            self.send_header("Connection", "close")
+            self.close_connection = True
+        self.end_headers()
+        self.wfile.write(body)
+
+    def redirect(self, code, location):
+        body = b"<html><body>moved</body></html>"
+        self.send_response(code)
+        self.send_header("Location", location)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def file_bytes(self, name):
+        path = (self.root / urllib.parse.unquote(name)).resolve()
+        if self.root.resolve() not in path.parents or not path.is_file():
+            return None
+        return path.read_bytes()
+
+    def not_found(self):
+        self.send_body(404, b"<html><body><h1>404 Not Found</h1></body></html>", content_type="text/html")
+
+    def do_GET(self):
+        path = urllib.parse.urlsplit(self.path).path
+        if not path.startswith("/_/"):
+            data = self.file_bytes(path.lstrip("/"))
+            return self.send_body(200, data) if data is not None else self.not_found()
+        parts = path[3:].split("/")
+        kind, args = parts[0], parts[1:]
+        if kind == "nolength":
+            data = self.file_bytes("/".join(args))
+            return self.send_body(200, data, length=False) if data is not None else self.not_found()
+        if kind == "status":
+            code = int(args[0])
+            body = f"<html><body><h1>{code} {self.responses.get(code, ('',))[0]}</h1></body></html>".encode()
+            return self.send_body(code, body, content_type="text/html")
+        if kind == "redirect":
+            code, hops, name = int(args[0]), int(args[1]), "/".join(args[2:])
+            target = f"/_/redirect/{code}/{hops - 1}/{name}" if hops > 1 else f"/{name}"
+            return self.redirect(code, target)
+        if kind == "loop":
+            return self.redirect(302, "/_/loop")
+        if kind == "tohttp":
+            return self.redirect(302, f"http://127.0.0.1:{self.http_port}/{'/'.join(args)}")
+        if kind == "short":
+            length, sent = int(args[0]), int(args[1])
+            self.send_response(200)
+            self.send_header("Content-Length", str(length))
+            self.end_headers()
+            self.wfile.write(b"s" * sent)
+            self.wfile.flush()
+            self.close_connection = True
+            return
+        if kind == "stall":
+            self.send_response(200)
+            self.send_header("Content-Length", "100")
+            self.end_headers()
+            self.wfile.flush()
+            time.sleep(120)
+            self.close_connection = True
+            return
+        if kind == "stallheaders":
+            time.sleep(120)
+            self.close_connection = True
+            return
+        if kind == "trickle":
+            interval, count = int(args[0]) / 1000.0, int(args[1])
+            self.send_response(200)
+            self.send_header("Content-Length", str(count))
+            self.end_headers()
+            for _ in range(count):
+                self.wfile.write(b"t")
+                self.wfile.flush()
+                time.sleep(interval)
+            return
+        if kind == "large":
+            size = int(args[0])
+            with_length = not (len(args) > 1 and args[1] == "nolength")
+            self.send_response(200)
+            if with_length:
+                self.send_header("Content-Length", str(size))
+            else:
+                self.send_header("Connection", "close")
+                self.close_connection = True
+            self.end_headers()
+            block = bytes(range(256)) * 256
+            left = size
+            while left > 0:
+                chunk = block[: min(left, len(block))]
+                self.wfile.write(chunk)
+                left -= len(chunk)
+            return
+        if kind == "slow":
+            interval, name = int(args[0]) / 1000.0, "/".join(args[1:])
+            data = self.file_bytes(name)
+            if data is None:
+                return self.not_found()
+            self.send_response(200)
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            for i in range(0, len(data), 4096):
+                self.wfile.write(data[i:i + 4096])
+                self.wfile.flush()
+                time.sleep(interval)
+            return
+        if kind == "httpcount":
+            with HTTP_LOCK:
+                return self.send_body(200, str(HTTP_COUNT).encode(), content_type="text/plain")
+        return self.not_found()
+
+
+class PlainHttp(http.server.BaseHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+
+    def do_GET(self):
+        global HTTP_COUNT
+        with HTTP_LOCK:
+            HTTP_COUNT += 1
+        body = b"plain http"
+        self.send_response(200)
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--cert-dir", required=True)
+    parser.add_argument("--port", type=int, default=0)
+    args = parser.parse_args()
+
+    ca, crt, key = make_certificates(pathlib.Path(args.cert_dir))
+    plain = Server(("127.0.0.1", 0), PlainHttp)
+    Site.root = pathlib.Path(args.root)
+    Site.http_port = plain.server_address[1]
+    secure = Server(("127.0.0.1", args.port), Site)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(str(crt), str(key))
+    secure.socket = context.wrap_socket(secure.socket, server_side=True)
+    threading.Thread(target=plain.serve_forever, daemon=True).start()
+    print(f"READY https={secure.server_address[1]} http={plain.server_address[1]} ca={ca}", flush=True)
+    try:
+        secure.serve_forever()
+    except KeyboardInterrupt:
+        pass
+
+
+if __name__ == "__main__":
+    sys.exit(main())
