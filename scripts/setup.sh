@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev
   openssl ca-certificates python3 curl
   fonts-liberation fonts-open-sans fonts-wine fontconfig
-  xvfb xdotool x11-utils imagemagick
+  xvfb xdotool x11-utils imagemagick python3-xlib
   nginx
 )
 

@@ -463,12 +463,11 @@ void TUpdateForm::ShowProblemInfo(const QString& /*FileName*/, int Code) {
     ProblemInfoPanel->raise();
     ProblemInfoPanel->show();
     // The title bar keeps the close box only, so the user can leave from here. Changing flags
-    // re-creates the native window, so only do it when they differ.
-    const Qt::WindowFlags closeBoxOnly =
-        Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
-    if (windowFlags() != closeBoxOnly) {
+    // re-creates the native window, so only do it when the buttons differ.
+    const Qt::WindowFlags buttons = Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint;
+    if ((windowFlags() & buttons) != Qt::WindowCloseButtonHint) {
         const bool wasVisible = isVisible();
-        setWindowFlags(closeBoxOnly);
+        setWindowFlags((windowFlags() & ~buttons) | Qt::WindowCloseButtonHint);
         if (wasVisible)
             show();
     }

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The real executable on a virtual display, driven with keys like a person would:
+#  1. UPDATEV2 against the local site: Enter downloads the installer and hands it to
+#     the shell's "open"; the program ends with code 0.
+#  2. SETUPBDE with the site unreachable: Enter leads to the problem view, nothing is
+#     started, and a close request ends the program with code 0.
+set -euo pipefail
+exe=$1
+source "$(dirname "$0")/../../tools/common.sh"
+work=$(mktemp -d)
+trap 'cleanup_all; rm -rf "$work"' EXIT
+
+start_xvfb
+mkdir -p "$work/site/twdownloads" "$work/bin" "$work/program"
+printf '2.74\r\n-\r\ntwv2up.exe\r\n' >"$work/site/twdownloads/twv2.vn"
+head -c 500000 /dev/urandom >"$work/site/twdownloads/twv2up.exe"
+start_site "$work/site" "$work"
+
+# A recording xdg-open first on PATH: what would be started, and in which folder.
+cat >"$work/bin/xdg-open" <<SCRIPT
+#!/bin/sh
+echo "\$*|\$(pwd)" >>"$work/opened.log"
+SCRIPT
+chmod +x "$work/bin/xdg-open"
+cp "$exe" "$work/program/tallyaid"
+printf '2.70\r\n' >"$work/program/version.tly"
+export PATH="$work/bin:$PATH" TALLYAID_CA_FILE="$SITE_CA" QT_QPA_PLATFORM=xcb
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# --- 1. UPDATEV2 -----------------------------------------------------------------
+TALLYAID_MAKER_SITE="$SITE_URL" "$work/program/tallyaid" UPDATEV2 &
+app=$!
+wait_until 30 xdotool search --onlyvisible --name '^Update Tallywick$' || fail "update window did not appear"
+win=$(xdotool search --onlyvisible --name '^Update Tallywick$' | head -n1)
+# The info area shows the window's own colour in this mode: the check has finished.
+wait_until 20 pixel_is "$win" 395 170 "#C0D8EF" || fail "info area not drawn"
+[ -f "$work/program/twv2.vn" ] || fail "version file not fetched"
+xdotool windowfocus --sync "$win"
+xdotool key --window "$win" Return
+wait_until 60 bash -c "! kill -0 $app" || fail "program did not end after the download"
+code=0; wait $app || code=$?
+[ $code -eq 0 ] || fail "exit code $code"
+cmp -s "$work/program/twv2up.exe" "$work/site/twdownloads/twv2up.exe" || fail "installer not downloaded whole"
+grep -qx "twv2up.exe|$work/program" "$work/opened.log" || fail "installer not opened: $(cat "$work/opened.log" 2>/dev/null)"
+[ ! -e "$work/program/twv2.vn" ] || fail "twv2.vn left behind"
+echo "ok 1 - UPDATEV2 downloads and starts the installer, exit code 0"
+
+# --- 2. SETUPBDE, site unreachable ----------------------------------------------
+rm -f "$work/opened.log"
+TALLYAID_MAKER_SITE="https://127.0.0.1:1" "$work/program/tallyaid" setupbde &
+app=$!
+wait_until 30 xdotool search --onlyvisible --name '^Update Tallywick$' || fail "update window did not appear"
+win=$(xdotool search --onlyvisible --name '^Update Tallywick$' | head -n1)
+wait_until 20 pixel_is "$win" 395 170 "#A0DCC2" || fail "info area not drawn"
+xdotool windowfocus --sync "$win"
+xdotool key --window "$win" Return
+wait_until 30 pixel_is "$win" 395 150 "#E8D7D7" || fail "problem view did not appear"
+kill -0 $app || fail "program ended after a failed download"
+[ ! -e "$work/opened.log" ] || fail "something was started: $(cat "$work/opened.log")"
+/usr/bin/python3 "$TALLYAID_ROOT/tools/xclose.py" "$win"
+wait_until 20 bash -c "! kill -0 $app" || fail "close request did not end the program"
+code=0; wait $app || code=$?
+[ $code -eq 0 ] || fail "exit code $code"
+echo "ok 2 - SETUPBDE with the site unreachable shows the problem view; closing ends with code 0"
