@@ -69,6 +69,8 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent) : QWidget(parent) 
     Memo1->setReadOnly(true);
     Memo1->setFrameShape(QFrame::NoFrame);
     Memo1->setFocusPolicy(Qt::ClickFocus); // skipped by the Tab key
+    Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setPlainText(usageText());
     Memo1->document()->setDocumentMargin(0);
     colour(Memo1, QPalette::Base, kBackground);

@@ -1,0 +1,110 @@
+// Renders each window and view to PNG files, offscreen, for the README.
+// Usage: tallyaid_screenshots OUTPUT_FOLDER (the maker's site comes from TALLYAID_MAKER_SITE).
+#include "platform/Fonts.h"
+#include "platform/SystemPlatform.h"
+#include "shell/MainFm.h"
+#include "update/ProgressFm.h"
+#include "widgets/StyledButton.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QTimer>
+
+namespace {
+class DemoPlatform : public SystemPlatform {
+public:
+    explicit DemoPlatform(const QString& folder) : m_folder(folder) {}
+    QString programFolder() const override { return m_folder; }
+    void showInformation(QWidget*, const QString&) override {}
+    void shellOpenFile(QWidget*, const QString&, const QString&) override {}
+
+private:
+    QString m_folder;
+};
+
+// Opens the update window in a run mode and hands it to `shoot` once it is on screen.
+void withUpdateWindow(const QString& mode, const std::function<void(TUpdateForm&)>& shoot) {
+    TUpdateForm form;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!form.isVisible())
+            return;
+        poll.stop();
+        shoot(form);
+        form.FCancelled = true;
+        form.close();
+    });
+    poll.start(10);
+    form.ShowModalUpdate(mode);
+}
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc < 2)
+        return 2;
+    const QDir out(QString::fromLocal8Bit(argv[1]));
+    installFontSubstitutes();
+    QTemporaryDir folder;
+    QFile installed(folder.filePath(QStringLiteral("version.tly")));
+    if (installed.open(QIODevice::WriteOnly))
+        installed.write("2.70\r\n");
+    installed.close();
+    DemoPlatform platform(withTrailingSeparator(folder.path()));
+    Platform::setCurrent(&platform);
+
+    TForm1 form1({QStringLiteral("tallyaid"), QStringLiteral("HELP")});
+    form1.start();
+    form1.grab().save(out.filePath(QStringLiteral("instructions.png")));
+    form1.hide();
+
+    for (const QString& mode : {QStringLiteral("2"), QStringLiteral("INIT"), QStringLiteral("BDE"), QStringLiteral("TV")})
+        withUpdateWindow(mode, [&](TUpdateForm& form) {
+            form.grab().save(out.filePath(QStringLiteral("update-%1.png").arg(mode)));
+        });
+    withUpdateWindow(QStringLiteral("BDE"), [&](TUpdateForm& form) {
+        form.ShowProblemInfo(QStringLiteral("setupbd.exe"), 102);
+        form.grab().save(out.filePath(QStringLiteral("problem-view.png")));
+    });
+
+    // The flat buttons of the button row in each of their looks, side by side per state.
+    withUpdateWindow(QStringLiteral("2"), [&](TUpdateForm& form) {
+        QWidget* row = form.pnl_ButtonContainer;
+        TStyledButton* buttons[] = {form.DownloadBtn, form.CancelBtn, form.OtherOptionsBtn};
+        const QList<QPair<QString, std::function<void(TStyledButton*)>>> states = {
+            {QStringLiteral("normal"), [](TStyledButton*) {}},
+            {QStringLiteral("hot"), [](TStyledButton* b) { QEnterEvent e({1, 1}, {1, 1}, {1, 1}); QApplication::sendEvent(b, &e); }},
+            {QStringLiteral("selected"), [](TStyledButton* b) { b->setFocus(); }},
+            {QStringLiteral("pressed"), [](TStyledButton* b) {
+                 b->setFocus();
+                 QKeyEvent e(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+                 QApplication::sendEvent(b, &e);
+             }},
+            {QStringLiteral("disabled"), [](TStyledButton* b) { b->setEnabled(false); }},
+        };
+        for (const auto& state : states) {
+            QImage strip(row->width(), row->height() * 3, QImage::Format_RGB32);
+            strip.fill(Qt::white);
+            QPainter painter(&strip);
+            for (int i = 0; i < 3; ++i) {
+                state.second(buttons[i]);
+                painter.drawImage(0, row->height() * i, row->grab().toImage());
+                QKeyEvent release(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+                QSignalBlocker block(buttons[i]);
+                QApplication::sendEvent(buttons[i], &release);
+                QEvent leave(QEvent::Leave);
+                QApplication::sendEvent(buttons[i], &leave);
+                buttons[i]->setEnabled(true);
+                row->setFocus();
+            }
+            painter.end();
+            strip.save(out.filePath(QStringLiteral("buttons-%1.png").arg(state.first)));
+        }
+    });
+    Platform::setCurrent(nullptr);
+    return 0;
+}
