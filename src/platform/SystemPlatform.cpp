@@ -64,14 +64,14 @@ QString SystemPlatform::programFolder() const {
 }
 
 void SystemPlatform::showInformation(QWidget* owner, const QString& text) {
-    QMessageBox box(QMessageBox::Information, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Tallyaid"), text, QMessageBox::Ok,
                     owner);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 
 void SystemPlatform::showWarning(QWidget* owner, const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Tallyaid"), text, QMessageBox::Ok, owner);
     box.setTextFormat(Qt::PlainText);
     box.exec();
 }

@@ -10,7 +10,6 @@
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tallyaid"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tallyaid"));
     // The program ends when its main window closes, not when the last visible one does.
     QApplication::setQuitOnLastWindowClosed(false);
     installFontSubstitutes();
