@@ -9,7 +9,7 @@ packages=(
   openssl ca-certificates python3 curl
   fonts-liberation fonts-open-sans fonts-wine fontconfig
   xvfb xdotool x11-utils imagemagick python3-xlib
-  nginx
+  nginx time
 )
 
 missing=()

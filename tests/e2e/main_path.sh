@@ -4,6 +4,8 @@
 #     the shell's "open"; the program ends with code 0.
 #  2. SETUPBDE with the site unreachable: Enter leads to the problem view, nothing is
 #     started, and a close request ends the program with code 0.
+#  3. A click made while a transfer runs waits until the transfer has returned: it lands
+#     on whatever is under the pointer then (here the problem view's Close option).
 set -euo pipefail
 exe=$1
 source "$(dirname "$0")/../../tools/common.sh"
@@ -63,3 +65,26 @@ wait_until 20 bash -c "! kill -0 $app" || fail "close request did not end the pr
 code=0; wait $app || code=$?
 [ $code -eq 0 ] || fail "exit code $code"
 echo "ok 2 - SETUPBDE with the site unreachable shows the problem view; closing ends with code 0"
+
+# --- 3. A click during a transfer waits for its end ---------------------------------
+rm -f "$work/opened.log" "$work/program/slowfail-150-15.exe"
+printf '2.74\r\n-\r\nslowfail-150-15.exe\r\n' >"$work/site/twdownloads/twv2.vn"
+TALLYAID_MAKER_SITE="$SITE_URL" "$work/program/tallyaid" UPDATEV2 &
+app=$!
+wait_until 30 xdotool search --onlyvisible --name '^Update Tallywick$' || fail "update window did not appear"
+win=$(xdotool search --onlyvisible --name '^Update Tallywick$' | head -n1)
+wait_until 20 pixel_is "$win" 395 170 "#C0D8EF" || fail "info area not drawn"
+xdotool windowfocus --sync "$win"
+xdotool key --window "$win" Return
+# The bar starts filling: the installer's transfer is running (and the window repaints).
+wait_until 10 pixel_is "$win" 14 20 "#004080" || fail "progress bar did not move during the transfer"
+kill -0 $app || fail "program ended early"
+# Where Option 1 of the problem view will be; during the transfer it is the disabled
+# "Download Now..." button.
+xdotool mousemove --window "$win" 100 243 click 1
+pixel_is "$win" 395 150 "#E8D7D7" && fail "the transfer ended before the click was made; slow it down"
+wait_until 30 bash -c "! kill -0 $app" || fail "the queued click did not reach Option 1 after the transfer"
+code=0; wait $app || code=$?
+[ $code -eq 0 ] || fail "exit code $code"
+[ ! -e "$work/opened.log" ] || fail "something was started: $(cat "$work/opened.log")"
+echo "ok 3 - a click during a transfer waits until it has returned"

@@ -1,1 +1,36 @@
-int main(){return 0;}
+// One download through the update window's own DownloadFile, with the window on screen
+// (offscreen), the progress bar and the details area live. Prints the seconds it took.
+// Usage: tallyaid_benchdownload URL FOLDER NAME
+#include "platform/Error.h"
+#include "platform/Fonts.h"
+#include "update/ProgressFm.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <cstdio>
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s URL FOLDER NAME\n", argv[0]);
+        return 2;
+    }
+    installFontSubstitutes();
+    TUpdateForm form;
+    form.ProgramFolder = QDir(QString::fromLocal8Bit(argv[2])).absolutePath() + QDir::separator();
+    form.show();
+    int updates = 0;
+    QObject::connect(form.ProgressBar1, &QProgressBar::valueChanged, [&] { ++updates; });
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        form.DownloadFile(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[3]));
+    } catch (const TallyError& error) {
+        std::fprintf(stderr, "%s\n", qPrintable(error.message()));
+        return 1;
+    }
+    std::printf("%.3f %d\n", timer.nsecsElapsed() / 1e9, updates);
+    return 0;
+}

@@ -17,6 +17,8 @@ behaviours that real servers show when things go wrong:
   /_/large/BYTES[/nolength]   BYTES generated on the fly
   /_/slow/MS/NAME             the file in 4 KiB blocks, MS milliseconds apart
   /_/httpcount                how many requests the plain-http listener has seen
+  .../slowfail-MS-COUNT.exe   COUNT 4 KiB blocks MS milliseconds apart, then cut short
+                              (a file name, so that a version file can point at it)
 
 Prints "READY https=PORT http=PORT ca=FILE" on its first line once it listens.
 """
@@ -24,6 +26,7 @@ import argparse
 import http.server
 import os
 import pathlib
+import re
 import socketserver
 import ssl
 import subprocess
@@ -93,8 +96,21 @@ class Site(http.server.BaseHTTPRequestHandler):
     def not_found(self):
         self.send_body(404, b"<html><body><h1>404 Not Found</h1></body></html>", content_type="text/html")
 
+    def slow_failure(self, interval, count):
+        self.send_response(200)
+        self.send_header("Content-Length", str(4096 * (count + 10)))
+        self.end_headers()
+        for _ in range(count):
+            self.wfile.write(b"f" * 4096)
+            self.wfile.flush()
+            time.sleep(interval)
+        self.close_connection = True
+
     def do_GET(self):
         path = urllib.parse.urlsplit(self.path).path
+        slowfail = re.fullmatch(r".*/slowfail-(\d+)-(\d+)\.exe", path)
+        if slowfail:
+            return self.slow_failure(int(slowfail.group(1)) / 1000.0, int(slowfail.group(2)))
         if not path.startswith("/_/"):
             data = self.file_bytes(path.lstrip("/"))
             return self.send_body(200, data) if data is not None else self.not_found()

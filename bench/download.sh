@@ -1,0 +1,87 @@
+#!/usr/bin/env bash
+# Download throughput and peak memory: curl against the program's own DownloadFile, side
+# by side in one run, both fetching from nginx over TLS on loopback.
+#   bash bench/download.sh [RUNS]       (3 runs per tool and size by default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+runs="${1:-3}"
+bash scripts/setup.sh >/dev/null
+bash scripts/build.sh >/dev/null
+source tools/common.sh
+work=$(mktemp -d /tmp/tallyaid-bench.XXXXXX)
+trap 'cleanup_all; rm -rf "$work"' EXIT
+mkdir -p "$work/www" "$work/out" "$work/nginx/logs"
+
+python3 -c "import pathlib, sys; sys.path.insert(0, 'tools/testsite'); import testsite; \
+testsite.make_certificates(pathlib.Path('$work/certs'))"
+head -c $((64 * 1024 * 1024)) /dev/urandom >"$work/www/64m.bin"
+head -c $((1024 * 1024 * 1024)) /dev/urandom >"$work/www/1g.bin"
+
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+cat >"$work/nginx/nginx.conf" <<CONF
+daemon off;
+worker_processes 1;
+user root;
+error_log $work/nginx/logs/error.log;
+pid $work/nginx/nginx.pid;
+events { worker_connections 64; }
+http {
+  access_log off;
+  sendfile on;
+  client_body_temp_path $work/nginx;
+  proxy_temp_path $work/nginx;
+  fastcgi_temp_path $work/nginx;
+  uwsgi_temp_path $work/nginx;
+  scgi_temp_path $work/nginx;
+  server {
+    listen 127.0.0.1:$port ssl;
+    ssl_certificate $work/certs/server.crt;
+    ssl_certificate_key $work/certs/server.key;
+    ssl_protocols TLSv1.3;
+    root $work/www;
+  }
+}
+CONF
+nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+_cleanup_pids+=($!)
+wait_until 10 curl -s -o /dev/null --cacert "$work/certs/ca.crt" "https://localhost:$port/64m.bin"
+
+ours="${TALLYAID_BUILD_DIR:-build}/tools/tallyaid_benchdownload"
+export TALLYAID_CA_FILE="$work/certs/ca.crt" QT_QPA_PLATFORM=offscreen
+
+# measure TOOL FILE: prints "seconds peak_kib"
+measure() {
+  local tool=$1 file=$2 url="https://localhost:$port/$2" seconds
+  rm -f "$work/out/$file"
+  if [ "$tool" = curl ]; then
+    /usr/bin/time -f '%M' -o "$work/rss" curl -s --fail -o "$work/out/$file" --cacert "$work/certs/ca.crt" \
+      -w '%{time_total}' "$url" >"$work/secs"
+  else
+    /usr/bin/time -f '%M' -o "$work/rss" "$ours" "$url" "$work/out" "$file" 2>/dev/null | cut -d' ' -f1 >"$work/secs"
+  fi
+  cmp -s "$work/out/$file" "$work/www/$file" || { echo "$tool: $file differs" >&2; exit 1; }
+  rm -f "$work/out/$file"
+  echo "$(cat "$work/secs") $(tail -n1 "$work/rss")"
+}
+
+median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
+
+printf '%-6s %-5s %10s %10s %12s\n' size tool 'MB/s' ratio 'peak RSS'
+for file in 64m.bin 1g.bin; do
+  bytes=$(stat -c %s "$work/www/$file")
+  : >"$work/curl.txt"; : >"$work/ours.txt"
+  for _ in $(seq "$runs"); do
+    measure curl "$file" >>"$work/curl.txt"
+    measure ours "$file" >>"$work/ours.txt"
+  done
+  for tool in curl ours; do
+    secs=$(cut -d' ' -f1 "$work/$tool.txt" | median)
+    rss=$(cut -d' ' -f2 "$work/$tool.txt" | sort -n | tail -n1)
+    eval "${tool}_mbs=\$(awk -v b=$bytes -v s=$secs 'BEGIN {printf \"%.0f\", b / s / 1e6}')"
+    eval "${tool}_rss=$rss"
+  done
+  printf '%-6s %-5s %10s %10s %9s MiB\n' "${file%.bin}" curl "$curl_mbs" "" "$((curl_rss / 1024))"
+  printf '%-6s %-5s %10s %10s %9s MiB\n' "${file%.bin}" ours "$ours_mbs" \
+    "$(awk -v o=$ours_mbs -v c=$curl_mbs 'BEGIN {printf "%.2f", o / c}')" "$((ours_rss / 1024))"
+done
+echo "(median of $runs runs each, runs interleaved; peak RSS is the largest of the runs)"
