@@ -186,7 +186,6 @@ void TUpdateForm::buildInfoArea() {
     CheckForUpdatesBtn = pushButton(pnl_TopInfoContainer, "CheckForUpdatesBtn",
                                     QStringLiteral("Check For Updates..."), QRect(196, 0, 129, 25));
     CheckForUpdatesBtn->setCursor(Qt::PointingHandCursor);
-    CheckForUpdatesBtn->setFont(font());
     CheckForUpdatesBtn->raise();
     connect(CheckForUpdatesBtn, &QPushButton::clicked, this, &TUpdateForm::CheckForUpdatesBtnClick);
 }

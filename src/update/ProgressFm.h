@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <atomic>
 #include <chrono>
+#include <functional>
 
 class QFrame;
 class QLabel;
@@ -117,6 +118,8 @@ private:
     void removeFile(const QString& name);
     void removeLeftovers(const QStringList& steps);
     void startProgram(const QString& fileName);
+    // Fetches another program (database engine, remote support) and starts it, or shows a problem code.
+    void fetchOtherProgram(const QString& file, int missingCode, int failedCode, const std::function<void()>& fetch);
     void applyProgress(qint64 contentLength, qint64 readCount);
     void repaintNow(QWidget* widget);
 

@@ -53,45 +53,38 @@ void TUpdateForm::DownloadOtherButtonClick() {
         RunDatabaseEngineSetup();
 }
 
-namespace {
-// Shared shape of the two "fetch another program" operations.
-template <typename Fetch>
-void fetchAndStart(TUpdateForm* form, const QString& file, int missingCode, int failedCode, Fetch fetch,
-                   const std::function<void(const QString&)>& start) {
+void TUpdateForm::fetchOtherProgram(const QString& file, int missingCode, int failedCode,
+                                    const std::function<void()>& fetch) {
     bool shown = false;
     Platform& platform = Platform::current();
-    form->ProgramFolder = platform.programFolder();
+    ProgramFolder = platform.programFolder();
     try {
-        if (platform.fileExists(form->ProgramFolder + file))
-            platform.deleteFile(form->ProgramFolder + file);
+        if (platform.fileExists(ProgramFolder + file))
+            platform.deleteFile(ProgramFolder + file);
     } catch (...) {
     }
     try {
         fetch();
-        if (platform.fileExists(form->ProgramFolder + file)) {
-            start(file);
-            form->close();
+        if (platform.fileExists(ProgramFolder + file)) {
+            startProgram(file);
+            close();
         } else {
-            form->ShowProblemInfo(file, missingCode);
+            ShowProblemInfo(file, missingCode);
             shown = true;
         }
     } catch (...) {
         if (!shown)
-            form->ShowProblemInfo(file, failedCode);
+            ShowProblemInfo(file, failedCode);
     }
 }
-} // namespace
 
 void TUpdateForm::RunDatabaseEngineSetup() {
     const QString file = QStringLiteral("setupbd.exe");
-    fetchAndStart(
-        this, file, 101, 102, [&] { DownloadFromSite(file, file); },
-        [this](const QString& name) { startProgram(name); });
+    fetchOtherProgram(file, 101, 102, [&] { DownloadFromSite(file, file); });
 }
 
 void TUpdateForm::RunRemoteSupportTool() {
     const QString file = QStringLiteral("TeamViewerQS_x64.exe");
-    fetchAndStart(
-        this, file, 401, 402, [&] { DownloadFile(Sites::vendorUrl(), file); },
-        [this](const QString& name) { startProgram(name); });
+    // Straight from the vendor, not through the maker's download folder.
+    fetchOtherProgram(file, 401, 402, [&] { DownloadFile(Sites::vendorUrl(), file); });
 }

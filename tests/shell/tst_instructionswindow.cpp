@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
@@ -93,6 +94,20 @@ private slots:
         // Tooltips really use the timings: the style's wake-up delay is what the app uses.
         QCOMPARE(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 200);
         QCOMPARE(s.hintHidePauseMs, 10000);
+    }
+
+    void hintsShowThroughTheProcessWideSettings() {
+        PlatformScope scope;
+        TForm1 form({QStringLiteral("tallyaid"), QStringLiteral("x")});
+        TUpdateForm update;
+        update.show();
+        QWidget* cancel = update.findChild<QWidget*>(QStringLiteral("CancelBtn"));
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), cancel->mapToGlobal(QPoint(5, 5)));
+        QVERIFY2(QApplication::sendEvent(cancel, &help), "the hint is taken by the process-wide handler");
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), QStringLiteral("click this to cancel"));
+        QToolTip::hideText();
+        update.hide();
     }
 
     void runModeNeverShowsTheInstructionsWindow() {

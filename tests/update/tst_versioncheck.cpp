@@ -93,6 +93,9 @@ private slots:
                                        << kLatest + "2.74" << kInstalled + "2.70";
         QTest::newRow("empty version file") << QByteArray() << QByteArray("2.70") << "" << kLatest + "0.00"
                                             << kInstalled + "2.70";
+        QTest::newRow("installed line over 64 KiB reads as unknown")
+            << QByteArray("2.74\n-\ntwv2up.exe") << (QByteArray(70000, '2') + "\r\n") << "NEW UPDATE AVAILABLE!"
+            << kLatest + "2.74" << kInstalled + "?";
         QTest::newRow("8-bit installed text") << QByteArray("2.74\n-\ntwv2up.exe") << QByteArray("2.7\xE9")
                                               << "NEW UPDATE AVAILABLE!" << kLatest + "2.74"
                                               << kInstalled + QString::fromUtf8("2.7é");
