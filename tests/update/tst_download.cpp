@@ -103,6 +103,14 @@ private slots:
         QVERIFY(!p().has("small.bin"));
     }
 
+    void failureWritingTheFileIsAnErrorAndTheFileIsRemoved() {
+        // A link to a device that refuses every write: the file opens, the first block fails.
+        QVERIFY(QFile::link(QStringLiteral("/dev/full"), p().folder + "full.bin"));
+        const QString message = download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "full.bin");
+        QVERIFY2(message.startsWith(QLatin1String("Error downloading full.bin: ")), qPrintable(message));
+        QVERIFY(!QFileInfo(p().folder + "full.bin").isSymLink());
+    }
+
     void fileThatCannotBeCreatedPassesTheSystemErrorAndStays() {
         QDir(p().folder).mkdir(QStringLiteral("file.bin")); // cannot be opened for writing, even by root
         const QString message = download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "file.bin");

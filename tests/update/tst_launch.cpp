@@ -1,3 +1,4 @@
+#include "ProblemCode.h"
 #include "RecordingPlatform.h"
 #include "WhenShown.h"
 #include "TestSite.h"
@@ -10,13 +11,6 @@
 #include <QtTest>
 
 namespace {
-int shownCode(const TUpdateForm& form) {
-    if (!form.isProblemViewShown())
-        return 0;
-    const QString text = form.InfoStringLabel->text();
-    return text.mid(text.indexOf(QLatin1String("(Code: ")) + 7, 3).toInt();
-}
-
 struct Run {
     int code = 0;
     bool closed = false;
@@ -49,7 +43,7 @@ class LaunchTest : public QObject {
                 form.DownloadBtn->click();
             probe.stop();
             run.buttonsDisabled = !form.CancelBtn->isEnabled() && !form.OtherOptionsBtn->isEnabled();
-            run.code = shownCode(form);
+            run.code = problemCodeShown(form);
             run.closed = !form.isVisible();
             run.cancelEnabled = form.CancelBtn->isEnabled();
             if (!run.closed)

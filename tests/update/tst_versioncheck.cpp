@@ -1,3 +1,4 @@
+#include "ProblemCode.h"
 #include "RecordingPlatform.h"
 #include "WhenShown.h"
 #include "TestSite.h"
@@ -18,14 +19,6 @@ struct Outcome {
     QString suffix, installer;
 };
 
-int shownCode(const TUpdateForm& form) {
-    if (!form.isProblemViewShown())
-        return 0;
-    const QString text = form.InfoStringLabel->text();
-    const int at = text.indexOf(QLatin1String("(Code: "));
-    return text.mid(at + 7, 3).toInt();
-}
-
 // Opens the window in a run mode and records what it first shows.
 Outcome openWindow(const QString& mode) {
     TUpdateForm form;
@@ -33,7 +26,7 @@ Outcome openWindow(const QString& mode) {
     whenShown(&form, [&] {
         o.lines = QStringList{form.StatusLabel1->text(), form.StatusLabel2->text(), form.StatusLabel3->text(),
                               form.StatusLabel4->text(), form.StatusLabel5->text()};
-        o.code = shownCode(form);
+        o.code = problemCodeShown(form);
         o.details = form.DetailsLabel->text();
         o.downloadEnabled = form.DownloadBtn->isVisible() && form.DownloadBtn->isEnabled();
         o.latest = form.LatestVersion;
