@@ -8,6 +8,9 @@
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
+    // Sizes are device pixels: no window is rescaled for the screen's resolution.
+    if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING"))
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tallyaid"));
     // The program ends when its main window closes, not when the last visible one does.

@@ -238,7 +238,6 @@ void TUpdateForm::buildDetailsArea() {
     layout->setContentsMargins(8, 8, 8, 0);
     DetailsLabel = plainLabel(pnl_DetailsLabelContainer, "DetailsLabel", QStringLiteral("DetailsLabel"), 0, true);
     DetailsLabel->setFont(pixelFont(QStringLiteral("Tahoma"), 11));
-    DetailsLabel->setAttribute(Qt::WA_TranslucentBackground);
     QPalette palette = DetailsLabel->palette();
     palette.setColor(QPalette::WindowText, kDetailsText);
     DetailsLabel->setPalette(palette);
