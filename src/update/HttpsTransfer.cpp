@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
@@ -44,6 +45,13 @@ struct HttpsTransfer::State {
     int writeErrno = 0;
     int statusCode = 0;
     QByteArray statusLine;
+    // The response time-out: no header or body bytes for this long fails the transfer.
+    std::chrono::steady_clock::duration responseTimeout{};
+    std::chrono::steady_clock::time_point lastActivity;
+    bool timedOut = false;
+    bool requestSent = false; // the clock runs from the moment a request goes out
+
+    void touch() { lastActivity = std::chrono::steady_clock::now(); }
 
     bool report(std::int64_t readCount) {
         if (!reportBody || !progress || !*progress)
@@ -85,6 +93,7 @@ bool HttpsTransfer::isClientLevel(int resultCode, bool headersReceived) {
 static size_t onHeader(char* data, size_t size, size_t count, void* user) {
     auto* s = static_cast<HttpsTransfer::State*>(user);
     const size_t bytes = size * count;
+    s->touch();
     QByteArray line(data, static_cast<qsizetype>(bytes));
     if (line.startsWith("HTTP/")) {
         s->statusLine = line.trimmed();
@@ -112,6 +121,7 @@ static size_t onHeader(char* data, size_t size, size_t count, void* user) {
 static size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* s = static_cast<HttpsTransfer::State*>(user);
     const size_t bytes = size * count;
+    s->touch();
     if (s->maxBody >= 0 && s->received + static_cast<std::int64_t>(bytes) > s->maxBody) {
         s->tooLarge = true;
         return 0;
@@ -133,6 +143,24 @@ static size_t onBody(char* data, size_t size, size_t count, void* user) {
     return bytes;
 }
 
+// Called at least about once a second, data or not: the place to notice silence.
+static int onTick(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* s = static_cast<HttpsTransfer::State*>(user);
+    if (s->requestSent && std::chrono::steady_clock::now() - s->lastActivity > s->responseTimeout) {
+        s->timedOut = true;
+        return 1;
+    }
+    return 0;
+}
+
+// Called once the connection stands, just before each request (redirects included).
+static int onRequest(void* user, char*, char*, int, int) {
+    auto* s = static_cast<HttpsTransfer::State*>(user);
+    s->requestSent = true;
+    s->touch();
+    return CURL_PREREQFUNC_OK;
+}
+
 HttpsTransfer::Result HttpsTransfer::get(const QString& url, int fd, const ProgressHandler& progress) {
     Result result;
     State state;
@@ -150,7 +178,7 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, int fd, const Progr
     char errorBuffer[CURL_ERROR_SIZE] = {};
     const QByteArray urlBytes = url.toUtf8();
     const QByteArray caFile = m_settings.extraCaFile.toLocal8Bit();
-    const long responseSeconds = std::max(1L, static_cast<long>((m_settings.responseTimeoutMs + 999) / 1000));
+    state.responseTimeout = std::chrono::milliseconds(m_settings.responseTimeoutMs);
 
     curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
@@ -161,8 +189,11 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, int fd, const Progr
     curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(m_settings.maxRedirects));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_settings.connectTimeoutMs));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, responseSeconds);
+    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onTick);
+    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &state);
+    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, onRequest);
+    curl_easy_setopt(curl, CURLOPT_PREREQDATA, &state);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
     if (const char* caPath = systemCaPath())
@@ -190,6 +221,10 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, int fd, const Progr
         result.outcome = Outcome::Aborted;
     } else if (code == CURLE_OK) {
         result.outcome = Outcome::Completed;
+    } else if (state.timedOut) {
+        result.outcome = state.statusCode > 0 ? Outcome::OtherFailure : Outcome::ClientFailure;
+        result.errorMessage =
+            QStringLiteral("No data received for %1 ms").arg(m_settings.responseTimeoutMs);
     } else if (state.tooLarge) {
         result.outcome = Outcome::OtherFailure;
         result.errorMessage = QStringLiteral("The file is larger than %1 bytes").arg(state.maxBody);

@@ -95,6 +95,15 @@ private slots:
         QCOMPARE(site->plainHttpRequests(), 0);
     }
 
+    void slowTransferThatNeverFallsSilentSucceeds() {
+        // Longer in total than the response time-out, but no gap between bytes reaches it.
+        QElapsedTimer timer;
+        timer.start();
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/trickle/300/7")), "slow.bin"), QString());
+        QVERIFY(timer.elapsed() > form->responseTimeoutMs);
+        QCOMPARE(p().read("slow.bin"), QByteArray(7, 't'));
+    }
+
     void certificateFromAnUnknownAuthorityIsRejected() {
         qunsetenv("TALLYAID_CA_FILE");
         const QString message = download(*form, site->url(QStringLiteral("/twdownloads/small.bin")), "small.bin");
