@@ -1,5 +1,7 @@
 #include "RecordingPlatform.h"
 
+#include "platform/Error.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +13,8 @@ RecordingPlatform::RecordingPlatform() {
 RecordingPlatform::~RecordingPlatform() = default;
 
 void RecordingPlatform::shellOpenFile(QWidget*, const QString& fileName, const QString& workingFolder) {
+    if (openFails)
+        throw TallyError(QStringLiteral("the shell could not be reached"));
     opened.append({fileName, workingFolder});
 }
 

@@ -181,6 +181,28 @@ private slots:
         QVERIFY(!run.closed);
         QVERIFY(p.opened.isEmpty());
     }
+
+    void failureAfterTheDownloadShowsTheOperationsOwnCode_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("code");
+        QTest::newRow("installer") << "2" << 302;
+        QTest::newRow("BDE") << "BDE" << 102;
+        QTest::newRow("TV") << "TV" << 402;
+    }
+    void failureAfterTheDownloadShowsTheOperationsOwnCode() {
+        QFETCH(QString, mode);
+        QFETCH(int, code);
+        PlatformScope scope;
+        site->publish(QStringLiteral("twv2.vn"), "2.74\n-\ntwv2up.exe\n");
+        site->publish(QStringLiteral("twv2up.exe"), "installer");
+        qputenv("TALLYAID_VENDOR_URL", site->url(QStringLiteral("/twdownloads/setupbd.exe")).toUtf8());
+        scope.platform.openFails = true;
+        TUpdateForm form;
+        const Run run = press(form, mode, true);
+        qunsetenv("TALLYAID_VENDOR_URL");
+        QCOMPARE(run.code, code);
+        QVERIFY(!run.closed);
+    }
 };
 
 QTEST_MAIN(LaunchTest)
