@@ -37,7 +37,7 @@ public:
     std::atomic<bool> FCancelled{false};
     bool FDownloadInProgress = false;
 
-    // Controls, named as the design names them.
+    // Controls; each carries its name as its object name too.
     QWidget* pnl_TopInfoContainer;
     QProgressBar* ProgressBar1;
     QLabel* Label3;
