@@ -343,7 +343,10 @@ void TUpdateForm::FormShow() {
 
     if (RunMode == QLatin1String("TEST") || RunMode == QLatin1String("TEST2")) {
         VersionFileName = RunMode == QLatin1String("TEST") ? QStringLiteral("twvtest.vn") : QStringLiteral("twvtest2.vn");
-        removeLeftovers({QStringLiteral("twtestup.exe")});
+        try {
+            removeFile(QStringLiteral("twtestup.exe"));
+        } catch (...) {
+        }
         CheckForUpdatesBtnClick();
     } else if (RunMode == QLatin1String("BDE") || RunMode == QLatin1String("TV")) {
         CheckForUpdatesBtn->hide();
@@ -366,23 +369,17 @@ void TUpdateForm::FormShow() {
         DownloadBtn->hide(); // shown again once the version file has been read
         ProgressBar1->show();
         VersionFileName = QStringLiteral("twv2.vn");
-        removeLeftovers({QStringLiteral("twv2up.exe"), QStringLiteral("*twv*.exe"),
-                         QStringLiteral("upd19283/updw1.exe"), QStringLiteral("upd19283/diskinfo.tly"),
-                         QStringLiteral("upd19283/updatint.exe")});
-        CheckForUpdatesBtnClick();
-    }
-}
-
-void TUpdateForm::removeLeftovers(const QStringList& steps) {
-    // One guarded block: an error ends it, skipping the rest; the caller goes on regardless.
-    try {
-        for (const QString& step : steps) {
-            if (step.startsWith(u'*'))
-                DeleteMatchingFiles(ProgramFolder, step.mid(1));
-            else
-                removeFile(QString(step).replace(u'/', QDir::separator()));
+        // One guarded block: an error ends it, skipping the rest; the check runs regardless.
+        try {
+            const QString sub = QStringLiteral("upd19283") + QDir::separator();
+            removeFile(QStringLiteral("twv2up.exe"));
+            DeleteMatchingFiles(ProgramFolder, QStringLiteral("twv*.exe"));
+            removeFile(sub + QStringLiteral("updw1.exe"));
+            removeFile(sub + QStringLiteral("diskinfo.tly"));
+            removeFile(sub + QStringLiteral("updatint.exe"));
+        } catch (...) {
         }
-    } catch (...) {
+        CheckForUpdatesBtnClick();
     }
 }
 

@@ -116,7 +116,6 @@ private:
     void buildDetailsArea();
     void buildProblemPanel();
     void removeFile(const QString& name);
-    void removeLeftovers(const QStringList& steps);
     void startProgram(const QString& fileName);
     // Fetches another program (database engine, remote support) and starts it, or shows a problem code.
     void fetchOtherProgram(const QString& file, int missingCode, int failedCode, const std::function<void()>& fetch);
