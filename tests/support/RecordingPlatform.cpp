@@ -37,6 +37,8 @@ bool RecordingPlatform::inputQuery(QWidget*, const QString&, const QString&, QSt
 }
 
 bool RecordingPlatform::deleteFile(const QString& path) {
+    if (deleteRaises.contains(QFileInfo(path).fileName()))
+        throw TallyError(QStringLiteral("cannot delete ") + path);
     if (undeletable.contains(QFileInfo(path).fileName()))
         return false;
     return SystemPlatform::deleteFile(path);

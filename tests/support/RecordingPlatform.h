@@ -40,6 +40,7 @@ public:
     std::function<void()> onInformation; // runs while the message box would be up
     QSet<QString> undeletable;           // names whose deletion silently fails
     QSet<QString> vanished;              // names reported missing, as if removed behind our back
+    QSet<QString> deleteRaises;          // names whose deletion raises an error
     bool openFails = false;              // shell "open" raises, as a broken shell might
     mutable int findCalls = 0;
 };

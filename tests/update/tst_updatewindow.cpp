@@ -176,6 +176,32 @@ private slots:
         QVERIFY2(p.has("twv4up.exe"), "later matches are never tried");
     }
 
+    void errorWhileRemoving_data() {
+        QTest::addColumn<QString>("raising");
+        QTest::addColumn<QStringList>("kept");
+        // An error ends the block; the wildcard search swallows its own errors and just stops.
+        QTest::newRow("named file ends the block") << "twv2up.exe"
+                                                   << QStringList{"twv2up.exe", "twv5.exe", "upd19283/updw1.exe",
+                                                                  "upd19283/updatint.exe"};
+        QTest::newRow("wildcard match stops only the search") << "twv5.exe" << QStringList{"twv5.exe"};
+    }
+    void errorWhileRemoving() {
+        QFETCH(QString, raising);
+        QFETCH(QStringList, kept);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        const QStringList all = {"twv2up.exe", "twv5.exe", "upd19283/updw1.exe", "upd19283/updatint.exe"};
+        for (const QString& name : all)
+            p.writeFile(name, "x");
+        p.deleteRaises << raising;
+        TUpdateForm form;
+        runWindow(form, QStringLiteral("INIT"), [&] {
+            QCOMPARE(form.StatusLabel1->text(), QStringLiteral("AN UPDATE IS AVAILABLE!")); // the check still ran
+        });
+        for (const QString& name : all)
+            QVERIFY2(p.has(name) == kept.contains(name), qPrintable(name));
+    }
+
     void deleteMatchingFilesEndsWhenNothingMatches() {
         PlatformScope scope;
         RecordingPlatform& p = scope.platform;
