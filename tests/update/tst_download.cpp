@@ -225,6 +225,24 @@ private slots:
         QVERIFY2(timerTicks >= 2, "the UI thread's event loop runs during the transfer");
     }
 
+    void closeIsRefusedWhileTheTransferRuns() {
+        site->publish(QStringLiteral("slow.bin"), QByteArray(40960, 'w'));
+        form->show();
+        int refusals = 0;
+        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&](int v) {
+            if (v > 0 && form->FDownloadInProgress) {
+                form->close();
+                refusals += form->isVisible();
+            }
+        });
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/slow/40/twdownloads/slow.bin")), "slow.bin"), QString());
+        QVERIFY(refusals > 0);
+        QVERIFY(form->isVisible());
+        QCOMPARE(p().read("slow.bin").size(), 40960);
+        form->close();
+        QVERIFY2(!form->isVisible(), "once the download has returned the window closes");
+    }
+
     void progressUpdatesAreCoalesced() {
         int updates = 0;
         connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&] { ++updates; });
