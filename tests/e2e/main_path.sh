@@ -38,16 +38,25 @@ fail() {
   exit 1
 }
 
+# start SITE PARAMETER INFO_COLOUR: runs the program, waits until its update window shows
+# the info area in that colour (in the checking modes: the check has finished); sets app, win.
+start() {
+  TALLYAID_MAKER_SITE="$1" "$work/program/tallyaid" "$2" &
+  app=$!
+  wait_until 30 xdotool search --onlyvisible --name '^Update Tallywick$' || fail "update window did not appear"
+  win=$(xdotool search --onlyvisible --name '^Update Tallywick$' | head -n1)
+  wait_until 20 pixel_is "$win" 395 170 "$3" || fail "info area not drawn"
+}
+
+press_enter() {
+  xdotool windowfocus --sync "$win"
+  xdotool key --window "$win" Return
+}
+
 # --- 1. UPDATEV2 -----------------------------------------------------------------
-TALLYAID_MAKER_SITE="$SITE_URL" "$work/program/tallyaid" UPDATEV2 &
-app=$!
-wait_until 30 xdotool search --onlyvisible --name '^Update Tallywick$' || fail "update window did not appear"
-win=$(xdotool search --onlyvisible --name '^Update Tallywick$' | head -n1)
-# The info area shows the window's own colour in this mode: the check has finished.
-wait_until 20 pixel_is "$win" 395 170 "#C0D8EF" || fail "info area not drawn"
+start "$SITE_URL" UPDATEV2 "#C0D8EF"
 [ -f "$work/program/twv2.vn" ] || fail "version file not fetched"
-xdotool windowfocus --sync "$win"
-xdotool key --window "$win" Return
+press_enter
 wait_until 60 bash -c "! kill -0 $app" || fail "program did not end after the download"
 code=0; wait $app || code=$?
 [ $code -eq 0 ] || fail "exit code $code"
@@ -58,13 +67,8 @@ echo "ok 1 - UPDATEV2 downloads and starts the installer, exit code 0"
 
 # --- 2. SETUPBDE, site unreachable ----------------------------------------------
 rm -f "$work/opened.log"
-TALLYAID_MAKER_SITE="https://127.0.0.1:1" "$work/program/tallyaid" setupbde &
-app=$!
-wait_until 30 xdotool search --onlyvisible --name '^Update Tallywick$' || fail "update window did not appear"
-win=$(xdotool search --onlyvisible --name '^Update Tallywick$' | head -n1)
-wait_until 20 pixel_is "$win" 395 170 "#A0DCC2" || fail "info area not drawn"
-xdotool windowfocus --sync "$win"
-xdotool key --window "$win" Return
+start "https://127.0.0.1:1" setupbde "#A0DCC2"
+press_enter
 wait_until 30 pixel_is "$win" 395 150 "#E8D7D7" || fail "problem view did not appear"
 kill -0 $app || fail "program ended after a failed download"
 [ ! -e "$work/opened.log" ] || fail "something was started: $(cat "$work/opened.log")"
@@ -85,13 +89,8 @@ echo "ok 2 - SETUPBDE with the site unreachable shows the problem view; closing 
 # --- 3. A click during a transfer waits for its end ---------------------------------
 rm -f "$work/opened.log" "$work/program/slowfail-150-15.exe"
 printf '2.74\r\n-\r\nslowfail-150-15.exe\r\n' >"$work/site/twdownloads/twv2.vn"
-TALLYAID_MAKER_SITE="$SITE_URL" "$work/program/tallyaid" UPDATEV2 &
-app=$!
-wait_until 30 xdotool search --onlyvisible --name '^Update Tallywick$' || fail "update window did not appear"
-win=$(xdotool search --onlyvisible --name '^Update Tallywick$' | head -n1)
-wait_until 20 pixel_is "$win" 395 170 "#C0D8EF" || fail "info area not drawn"
-xdotool windowfocus --sync "$win"
-xdotool key --window "$win" Return
+start "$SITE_URL" UPDATEV2 "#C0D8EF"
+press_enter
 # The bar starts filling: the installer's transfer is running (and the window repaints).
 wait_until 10 pixel_is "$win" 14 20 "#004080" || fail "progress bar did not move during the transfer"
 kill -0 $app || fail "program ended early"
