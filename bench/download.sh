@@ -48,7 +48,8 @@ http {
   }
 }
 CONF
-nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" &
+find_nginx "$work"
+"$NGINX" -p "$work/nginx" -c "$work/nginx/nginx.conf" &
 _cleanup_pids+=($!)
 wait_until 10 curl -s -o /dev/null --cacert "$work/certs/ca.crt" "https://localhost:$port/64m.bin"
 

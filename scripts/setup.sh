@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages this project needs to build, test, demo and benchmark.
-# Safe to run again: packages already present are left alone.
+# Safe to run again: packages already present are left alone. It installs packages and
+# nothing else: no service is started, stopped or reconfigured.
 set -euo pipefail
 
 packages=(
@@ -9,7 +10,7 @@ packages=(
   openssl ca-certificates python3 curl
   fonts-liberation fonts-open-sans fonts-wine fontconfig
   xvfb xdotool x11-utils imagemagick python3-xlib
-  nginx time
+  locales time
 )
 
 missing=()
@@ -28,7 +29,4 @@ export DEBIAN_FRONTEND=noninteractive
 echo "setup: installing ${missing[*]}"
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-# The distribution starts nginx on port 80 when it is installed; the benchmark runs its own.
-if command -v systemctl >/dev/null 2>&1; then $sudo systemctl disable --now nginx >/dev/null 2>&1 || true; fi
-$sudo pkill -x nginx >/dev/null 2>&1 || true
 echo "setup: done"

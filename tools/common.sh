@@ -52,3 +52,17 @@ window_pixel() {
 pixel_is() {
   [ "$(window_pixel "$1" "$2" "$3")" = "$4" ]
 }
+
+# find_nginx WORKDIR: sets NGINX to an nginx binary. One already on the machine is used as
+# it is; otherwise Debian's package is unpacked into WORKDIR (not installed), so no system
+# service is ever created, started or stopped for us.
+find_nginx() {
+  local work=$1
+  if command -v nginx >/dev/null 2>&1; then NGINX=$(command -v nginx); return 0; fi
+  for p in /usr/sbin/nginx /sbin/nginx; do [ -x "$p" ] && { NGINX=$p; return 0; }; done
+  mkdir -p "$work/nginx-pkg"
+  (cd "$work/nginx-pkg" && apt-get download nginx >/dev/null 2>&1) || {
+    echo "cannot download Debian's nginx package (try: apt-get update)" >&2; return 1; }
+  dpkg-deb -x "$work"/nginx-pkg/nginx_*.deb "$work/nginx-root"
+  NGINX="$work/nginx-root/usr/sbin/nginx"
+}

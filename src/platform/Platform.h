@@ -43,6 +43,8 @@ public:
     // Names of the ordinary files in folder matching a wildcard mask ("*" and "?", case-insensitive),
     // in a stable order. Folders, hidden and system files never match.
     virtual QStringList findFiles(const QString& folder, const QString& mask) const = 0;
+    // The first name findFiles would give, or an empty text; without listing the whole folder.
+    virtual QString findFirstFile(const QString& folder, const QString& mask) const = 0;
 };
 
 // The implementation for the system the program was built for.

@@ -59,6 +59,18 @@ bool matchesWildcard(const QString& name, const QString& mask) {
     return m == mask.size();
 }
 
+bool precedesInSearch(const QString& a, const QString& b) {
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar x = asciiUpper(a[i]), y = asciiUpper(b[i]);
+        if (x != y)
+            return x < y;
+    }
+    if (a.size() != b.size())
+        return a.size() < b.size();
+    return a < b;
+}
+
 QString SystemPlatform::programFolder() const {
     return withTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
 }

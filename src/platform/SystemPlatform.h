@@ -18,7 +18,12 @@ public:
     bool fileExists(const QString& path) const override;
     bool deleteFile(const QString& path) override;
     QStringList findFiles(const QString& folder, const QString& mask) const override;
+    QString findFirstFile(const QString& folder, const QString& mask) const override;
 };
+
+// The order of a folder search where the system gives none: by name ignoring ASCII case,
+// ties broken by the exact name.
+bool precedesInSearch(const QString& a, const QString& b);
 
 // Wildcard match as the system's file search does it: "*" any run, "?" one character,
 // letters compared without regard to ASCII case.

@@ -1,6 +1,9 @@
 #include "SystemPlatform.h"
 
 #include <QDir>
+#include <QDirIterator>
+
+#include <algorithm>
 #include <QProcess>
 
 // On Unix-like systems "open" is the desktop's xdg-open, started detached so that
@@ -14,22 +17,47 @@ void SystemPlatform::shellOpenUrl(QWidget*, const QString& url) {
     QProcess::startDetached(QStringLiteral("xdg-open"), {url});
 }
 
-QStringList SystemPlatform::findFiles(const QString& folder, const QString& mask) const {
-    // Without file marks, a leading dot is what makes a file hidden; QDir leaves those out
-    // unless asked. Only regular files count.
-    const QDir dir(folder);
-    QStringList result;
-    const QFileInfoList entries =
-        dir.entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& info : entries) {
-        if (info.fileName().startsWith(u'.'))
+namespace {
+// Calls take(name) for every ordinary, visible file of folder whose name matches mask. Names
+// are matched before anything is asked of the file system, so a crowded folder costs one
+// directory read and no more. Without file marks, a leading dot is what makes a file hidden.
+template <typename Take>
+void forEachMatch(const QString& folder, const QString& mask, Take take) {
+    QDirIterator it(folder, QDir::Files | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    while (it.hasNext()) {
+        it.next();
+        const QString name = it.fileName();
+        if (name.startsWith(u'.') || !matchesWildcard(name, mask))
             continue;
-        if (matchesWildcard(info.fileName(), mask))
-            result << info.fileName();
+        if (it.fileInfo().isFile())
+            take(name);
     }
+}
+} // namespace
+
+QStringList SystemPlatform::findFiles(const QString& folder, const QString& mask) const {
+    QStringList result;
+    forEachMatch(folder, mask, [&](const QString& name) { result << name; });
+    std::sort(result.begin(), result.end(), precedesInSearch);
     return result;
+}
+
+QString SystemPlatform::findFirstFile(const QString& folder, const QString& mask) const {
+    QString first;
+    forEachMatch(folder, mask, [&](const QString& name) {
+        if (first.isEmpty() || precedesInSearch(name, first))
+            first = name;
+    });
+    return first;
 }
 
 Platform* createSystemPlatform() {
     return new SystemPlatform;
+}
+
+QStringList commandLineParameters(int argc, char** argv) {
+    QStringList parameters;
+    for (int i = 1; i < argc; ++i)
+        parameters << QString::fromLocal8Bit(argv[i]);
+    return parameters;
 }

@@ -1,3 +1,4 @@
+#include "CommandLine.h"
 #include "SystemPlatform.h"
 
 #include <QWidget>
@@ -20,20 +21,54 @@ void SystemPlatform::shellOpenUrl(QWidget* owner, const QString& url) {
     ShellExecuteW(ownerHandle(owner), L"open", reinterpret_cast<LPCWSTR>(url.utf16()), nullptr, nullptr, SW_SHOW);
 }
 
-QStringList SystemPlatform::findFiles(const QString& folder, const QString& mask) const {
-    QStringList result;
+namespace {
+// Calls take(name) for each ordinary file the system's search finds, in the system's order,
+// until take returns false. Folders, hidden and system files are left out.
+template <typename Take>
+void forEachMatch(const QString& folder, const QString& mask, Take take) {
     const QString pattern = withTrailingSeparator(folder) + mask;
     WIN32_FIND_DATAW data;
     HANDLE search = FindFirstFileW(reinterpret_cast<LPCWSTR>(pattern.utf16()), &data);
     if (search == INVALID_HANDLE_VALUE)
-        return result;
+        return;
     const DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     do {
-        if ((data.dwFileAttributes & excluded) == 0)
-            result << QString::fromWCharArray(data.cFileName);
+        if ((data.dwFileAttributes & excluded) == 0 && !take(QString::fromWCharArray(data.cFileName)))
+            break;
     } while (FindNextFileW(search, &data));
     FindClose(search);
+}
+} // namespace
+
+QStringList SystemPlatform::findFiles(const QString& folder, const QString& mask) const {
+    QStringList result;
+    forEachMatch(folder, mask, [&](const QString& name) {
+        result << name;
+        return true;
+    });
     return result;
+}
+
+QString SystemPlatform::findFirstFile(const QString& folder, const QString& mask) const {
+    QString first;
+    forEachMatch(folder, mask, [&](const QString& name) {
+        first = name;
+        return false;
+    });
+    return first;
+}
+
+QStringList commandLineParameters(int, char**) {
+    // The UTF-16 command line, split by the system's own quoting rules.
+    QStringList parameters;
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments)
+        return parameters;
+    for (int i = 1; i < count; ++i)
+        parameters << QString::fromWCharArray(arguments[i]);
+    LocalFree(arguments);
+    return parameters;
 }
 
 Platform* createSystemPlatform() {

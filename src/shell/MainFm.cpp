@@ -4,6 +4,7 @@
 #include "RunMode.h"
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
+#include "platform/WindowPlacement.h"
 #include "update/ProgressFm.h"
 
 #include <QCloseEvent>
@@ -72,6 +73,7 @@ TForm1::TForm1(const QStringList& arguments, QWidget* parent) : QWidget(parent) 
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setPlainText(usageText());
+    Memo1->setAccessibleName(Label2->text()); // what a screen reader announces for the text box
     Memo1->document()->setDocumentMargin(0);
     colour(Memo1, QPalette::Base, kBackground);
     colour(Memo1, QPalette::Text, Qt::white);
@@ -123,9 +125,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 void TForm1::start() {
     if (m_runMode.isEmpty()) {
-        const QRect desktop = Platform::current().workArea();
-        if (desktop.isValid())
-            move(desktop.center() - QPoint(width() / 2, height() / 2));
+        centreOnWorkArea(this);
         show();
         return;
     }

@@ -1,5 +1,6 @@
 #include "dialogs/ConfirmFrm.h"
 #include "dialogs/MsgFm.h"
+#include "platform/CommandLine.h"
 #include "platform/Fonts.h"
 #include "shell/MainFm.h"
 #include "update/ProgressFm.h"
@@ -11,14 +12,20 @@ int main(int argc, char* argv[]) {
     // Sizes are device pixels: no window is rescaled for the screen's resolution.
     if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    QApplication app(argc, argv);
+    // The parameter is ours alone: Qt gets none of the user's arguments, so an option such
+    // as -reverse or -platform is just an unknown parameter to us.
+    const QStringList parameters = commandLineParameters(argc, argv);
+    char fallbackName[] = "tallyaid";
+    int qtArgc = 1;
+    char* qtArgv[] = {argc > 0 && argv[0] ? argv[0] : fallbackName, nullptr};
+    QApplication app(qtArgc, qtArgv);
     QApplication::setApplicationName(QStringLiteral("tallyaid"));
     // The program ends when its main window closes, not when the last visible one does.
     QApplication::setQuitOnLastWindowClosed(false);
     installFontSubstitutes();
 
     // Four windows, once each and in this order, for the whole run.
-    TForm1 Form1(QApplication::arguments());
+    TForm1 Form1(QStringList{QCoreApplication::applicationFilePath()} + parameters);
     TUpdateForm UpdateForm;
     TConfirm Confirm;
     TMessageForm MessageForm;

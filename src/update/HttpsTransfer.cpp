@@ -157,6 +157,8 @@ static int onTick(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 static int onRequest(void* user, char*, char*, int, int) {
     auto* s = static_cast<HttpsTransfer::State*>(user);
     s->requestSent = true;
+    // Whether headers arrived is a question about this request, not about a redirect before it.
+    s->statusCode = 0;
     s->touch();
     return CURL_PREREQFUNC_OK;
 }

@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
+#include "platform/WindowPlacement.h"
 #include "widgets/StyledButton.h"
 
 #include <QCloseEvent>
@@ -322,9 +323,7 @@ int TUpdateForm::ShowModalUpdate(const QString& UpdateVersionPARAM) {
     RunMode = UpdateVersionPARAM;
     // Everything the window shows is prepared before it first appears.
     FormShow();
-    const QRect desktop = Platform::current().workArea();
-    if (desktop.isValid())
-        move(desktop.center() - QPoint(width() / 2, height() / 2));
+    centreOnWorkArea(this);
     return exec();
 }
 
@@ -401,18 +400,21 @@ void TUpdateForm::repaintNow(QWidget* widget) {
 void TUpdateForm::DeleteMatchingFiles(const QString& Folder, const QString& Mask) {
     Platform& platform = Platform::current();
     int count = 0;
+    QString deleted; // the match the previous pass deleted
     for (;;) {
         ++count;
         bool stop = false;
         try {
-            const QStringList matches = platform.findFiles(Folder, Mask);
-            if (matches.isEmpty()) {
+            const QString first = platform.findFirstFile(Folder, Mask);
+            if (first.isEmpty() || !platform.fileExists(Folder + first)) {
                 stop = true;
-            } else if (platform.fileExists(Folder + matches.first())) {
-                // A file that will not go is the first match again next pass: later ones are never tried.
-                platform.deleteFile(Folder + matches.first());
+            } else if (first == deleted) {
+                // It survived its delete, so it would be the first match of every pass to come:
+                // later matches are never tried and nothing can change any more.
+                stop = true;
             } else {
-                stop = true;
+                platform.deleteFile(Folder + first);
+                deleted = first;
             }
         } catch (...) {
             stop = true;
@@ -475,7 +477,11 @@ bool TUpdateForm::isProblemViewShown() const {
 bool TUpdateForm::FormClose() {
     if (FDownloadInProgress && !FCancelled)
         return false;
-    removeFile(QStringLiteral("twv2.vn"));
+    try {
+        removeFile(QStringLiteral("twv2.vn"));
+    } catch (...) {
+        // A version file that cannot be deleted never keeps the window open.
+    }
     return true;
 }
 

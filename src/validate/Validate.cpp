@@ -1,16 +1,21 @@
 #include "Validate.h"
 
 #include <cfenv>
+#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <string>
+#include <system_error>
 
 namespace {
 Currency roundToStep(Currency value, Currency step) {
-    // Exact on the raw integer: halves away from zero.
+    // Exact on the raw integer: halves away from zero. A result beyond the Currency range
+    // (only possible next to its ends) gives the smallest value, as an overflow does elsewhere.
     const std::uint64_t magnitude =
         value < 0 ? std::uint64_t(0) - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     const std::uint64_t rounded = (magnitude + step / 2) / step * step;
+    const std::uint64_t limit = value < 0 ? std::uint64_t(1) << 63 : (std::uint64_t(1) << 63) - 1;
+    if (rounded > limit)
+        return CurrencyMin;
     return value < 0 ? static_cast<Currency>(std::uint64_t(0) - rounded) : static_cast<Currency>(rounded);
 }
 
@@ -94,6 +99,7 @@ bool parseInt32(const QString& text, std::int32_t& out) {
 }
 
 // The decimal grammar; on success gives the number as the text would be read into a double.
+// The decimal point is always ".": the conversion never looks at the user's locale.
 bool parseDouble(const QString& text, double& out) {
     qsizetype i = 0;
     const qsizetype n = text.size();
@@ -107,34 +113,62 @@ bool parseDouble(const QString& text, double& out) {
         if (i >= n)
             return false;
     }
+    // Decimal exponent of the first significant digit, to tell an overflow from an underflow.
+    long long magnitudeDigits = 0;
+    bool significant = false;
     number += '0';
-    while (i < n && isDigit(text[i]))
+    while (i < n && isDigit(text[i])) {
+        significant = significant || text[i] != u'0';
+        if (significant)
+            ++magnitudeDigits;
         number += char(text[i++].unicode());
+    }
     number += '.';
     if (i < n && text[i] == u'.') {
         ++i;
-        while (i < n && isDigit(text[i]))
+        while (i < n && isDigit(text[i])) {
+            if (!significant && text[i] == u'0')
+                --magnitudeDigits;
+            significant = significant || text[i] != u'0';
             number += char(text[i++].unicode());
+        }
     }
     number += '0';
+    long long exponentValue = 0;
     if (i < n && (text[i] == u'E' || text[i] == u'e')) {
         ++i;
         std::string exponent;
-        if (i < n && (text[i] == u'+' || text[i] == u'-'))
+        bool negativeExponent = false;
+        if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+            negativeExponent = text[i] == u'-';
             exponent += char(text[i++].unicode());
+        }
         qsizetype digits = 0;
         while (i < n && isDigit(text[i])) {
+            if (exponentValue < 1000000000LL)
+                exponentValue = exponentValue * 10 + (text[i].unicode() - u'0');
             exponent += char(text[i++].unicode());
             ++digits;
         }
         if (digits == 0)
             return false;
+        if (negativeExponent)
+            exponentValue = -exponentValue;
         number += 'e' + exponent;
     }
     if (i != n)
         return false;
-    out = std::strtod(number.c_str(), nullptr); // out-of-range gives +-HUGE_VAL, which converts below
-    return true;
+    const char* first = number.data();
+    const char* last = first + number.size();
+    const auto [end, error] = std::from_chars(first, last, out, std::chars_format::general);
+    if (error == std::errc::result_out_of_range) {
+        // Too large becomes infinite (and then the smallest Currency); too small becomes zero.
+        const bool overflow = significant && magnitudeDigits + exponentValue > 0;
+        const bool negative = number[0] == '-';
+        out = overflow ? (negative ? -HUGE_VAL : HUGE_VAL) : (negative ? -0.0 : 0.0);
+        return true;
+    }
+    return error == std::errc() && end == last;
 }
 
 Currency doubleToCurrency(double value) {

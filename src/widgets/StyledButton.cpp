@@ -1,5 +1,7 @@
 #include "StyledButton.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -14,7 +16,81 @@ const QColor kText(0x00, 0x00, 0x00);
 bool noModifiers(const QKeyEvent* event) {
     return (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0;
 }
+
+// What a screen reader sees of a flat button: a push button named by its caption, with
+// its hint as description, a press action and the pressed and default states.
+class StyledButtonAccessible : public QAccessibleWidget {
+public:
+    explicit StyledButtonAccessible(TCustomStyledButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
+
+    TCustomStyledButton* button() const { return static_cast<TCustomStyledButton*>(widget()); }
+
+    QString text(QAccessible::Text t) const override {
+        switch (t) {
+        case QAccessible::Name: {
+            const QString name = widget()->accessibleName();
+            return name.isEmpty() ? captionWithoutMnemonic(button()->caption()) : name;
+        }
+        case QAccessible::Description: {
+            const QString description = widget()->accessibleDescription();
+            return description.isEmpty() ? widget()->toolTip() : description;
+        }
+        default: return QAccessibleWidget::text(t);
+        }
+    }
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.pressed = button()->isPressedFlag();
+        s.defaultButton = button()->isDefault();
+        return s;
+    }
+
+    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
+
+    void doAction(const QString& actionName) override {
+        if (actionName != pressAction()) {
+            QAccessibleWidget::doAction(actionName);
+            return;
+        }
+        if (button()->isEnabled() && button()->isVisible())
+            button()->click();
+    }
+
+    QStringList keyBindingsForAction(const QString& actionName) const override {
+        return actionName == pressAction() ? QStringList{QStringLiteral("Space")} : QStringList{};
+    }
+};
+
+QAccessibleInterface* styledButtonAccessibleFactory(const QString& className, QObject* object) {
+    if (className != QLatin1String("TCustomStyledButton"))
+        return nullptr;
+    auto* button = qobject_cast<TCustomStyledButton*>(object);
+    return button ? new StyledButtonAccessible(button) : nullptr;
+}
+
+void announceState(QWidget* widget, void (*mark)(QAccessible::State&)) {
+    if (!QAccessible::isActive())
+        return;
+    QAccessible::State changed;
+    mark(changed);
+    QAccessibleStateChangeEvent event(widget, changed);
+    QAccessible::updateAccessibility(&event);
+}
 } // namespace
+
+QString captionWithoutMnemonic(const QString& caption) {
+    QString result;
+    result.reserve(caption.size());
+    for (qsizetype i = 0; i < caption.size(); ++i) {
+        if (caption[i] == u'&') {
+            if (++i >= caption.size())
+                break;
+        }
+        result += caption[i];
+    }
+    return result;
+}
 
 void TStyledButtonRender::paint(QPainter& painter, const QRect& rect, const QColor& background,
                                 const TStyledButtonAttributes& look, const QString& caption, const QFont& font,
@@ -48,6 +124,11 @@ TCustomStyledButton::TCustomStyledButton(QWidget* parent)
     , m_selected([this] { update(); })
     , m_hot([this] { update(); })
     , m_disabled([this] { update(); }) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(styledButtonAccessibleFactory);
+        return true;
+    }();
+    Q_UNUSED(factoryInstalled);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover, false);
     setMouseTracking(false);
@@ -77,6 +158,24 @@ void TCustomStyledButton::resetDefaults() {
 void TCustomStyledButton::setCaption(const QString& caption) {
     m_caption = caption;
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void TCustomStyledButton::setDefault(bool value) {
+    if (m_default == value)
+        return;
+    m_default = value;
+    announceState(this, [](QAccessible::State& s) { s.defaultButton = true; });
+}
+
+void TCustomStyledButton::setPressedFlag(bool value) {
+    if (m_pressedFlag == value)
+        return;
+    m_pressedFlag = value;
+    announceState(this, [](QAccessible::State& s) { s.pressed = true; });
 }
 
 TStyledButtonState TCustomStyledButton::state() const {
@@ -136,7 +235,7 @@ void TCustomStyledButton::enterEvent(QEnterEvent*) {
 }
 
 void TCustomStyledButton::pointerLeft() {
-    m_pressedFlag = false;
+    setPressedFlag(false);
     m_pointerOver = false;
     update();
 }
@@ -149,7 +248,7 @@ void TCustomStyledButton::leaveEvent(QEvent*) {
 void TCustomStyledButton::mousePressEvent(QMouseEvent*) {
     if (!isEnabled())
         return;
-    m_pressedFlag = true;
+    setPressedFlag(true);
     setFocus(Qt::MouseFocusReason);
     update();
 }
@@ -163,16 +262,16 @@ void TCustomStyledButton::mouseMoveEvent(QMouseEvent* event) {
 void TCustomStyledButton::mouseReleaseEvent(QMouseEvent* event) {
     if (!isEnabled())
         return;
-    const bool wasPressed = m_pressedFlag;
-    m_pressedFlag = false;
+    setPressedFlag(false);
     update();
-    if (wasPressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    // Leaving and coming back while held still clicks: only where the primary button goes up counts.
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         click();
 }
 
 void TCustomStyledButton::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space && noModifiers(event) && !event->isAutoRepeat()) {
-        m_pressedFlag = true;
+        setPressedFlag(true);
         m_pointerOver = true;
         update();
         return;
@@ -182,7 +281,7 @@ void TCustomStyledButton::keyPressEvent(QKeyEvent* event) {
 
 void TCustomStyledButton::keyReleaseEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Space && !event->isAutoRepeat() && m_pressedFlag) {
-        m_pressedFlag = false;
+        setPressedFlag(false);
         m_pointerOver = underMouse();
         update();
         click();
@@ -203,7 +302,7 @@ void TCustomStyledButton::focusOutEvent(QFocusEvent* event) {
 
 void TCustomStyledButton::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange && !isEnabled()) {
-        m_pressedFlag = false;
+        setPressedFlag(false);
         m_pointerOver = false;
     }
     QWidget::changeEvent(event);

@@ -7,6 +7,9 @@
 class QKeyEvent;
 class QPainter;
 
+// A caption as read aloud: "&" marks the next character and is dropped, "&&" is one "&".
+QString captionWithoutMnemonic(const QString& caption);
+
 enum class TStyledButtonState { Normal, Hot, Selected, Pressed, Disabled };
 
 // Draws a flat rectangular button from one attribute set.
@@ -28,7 +31,7 @@ public:
     void setCaption(const QString& caption);
 
     bool isDefault() const { return m_default; }
-    void setDefault(bool value) { m_default = value; }
+    void setDefault(bool value);
     bool isCancel() const { return m_cancel; }
     void setCancel(bool value) { m_cancel = value; }
 
@@ -74,6 +77,7 @@ private:
     int largestBorderWidth() const;
     QColor parentBackground() const;
     void pointerLeft();
+    void setPressedFlag(bool value);
 
     QString m_caption;
     bool m_default = false;

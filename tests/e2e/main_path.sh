@@ -6,6 +6,8 @@
 #     started, and a close request ends the program with code 0.
 #  3. A click made while a transfer runs waits until the transfer has returned: it lands
 #     on whatever is under the pointer then (here the problem view's Close option).
+#  4. Options meant for Qt are no more than unknown parameters: -reverse and -platform
+#     offscreen show the instructions window on screen and remove nothing.
 set -euo pipefail
 exe=$1
 source "$(dirname "$0")/../../tools/common.sh"
@@ -103,3 +105,19 @@ code=0; wait $app || code=$?
 [ $code -eq 0 ] || fail "exit code $code"
 [ ! -e "$work/opened.log" ] || fail "something was started: $(cat "$work/opened.log")"
 echo "ok 3 - a click during a transfer waits until it has returned"
+
+# --- 4. Qt's own options are just unknown parameters ---------------------------------
+printf 'leftover' >"$work/program/twv9up.exe"
+for args in "-reverse" "-platform offscreen"; do
+  # shellcheck disable=SC2086
+  TALLYAID_MAKER_SITE="$SITE_URL" "$work/program/tallyaid" $args &
+  app=$!
+  wait_until 30 xdotool search --onlyvisible --name '^Payroll Update$' || fail "$args: no instructions window on screen"
+  win=$(xdotool search --onlyvisible --name '^Payroll Update$' | head -n1)
+  xdotool search --onlyvisible --name '^Update Tallywick$' >/dev/null 2>&1 && fail "$args: the update window opened"
+  [ -f "$work/program/twv9up.exe" ] || fail "$args: a leftover installer was removed"
+  xdotool mousemove --window "$win" 410 282 click 1
+  wait_until 20 bash -c "! kill -0 $app" || fail "$args: Close did not end the program"
+  wait $app || true
+done
+echo "ok 4 - -reverse and -platform offscreen show the instructions window and remove nothing"

@@ -1,5 +1,6 @@
 #include "RecordingPlatform.h"
 #include "platform/AnsiTextFile.h"
+#include "platform/CommandLine.h"
 #include "platform/Error.h"
 #include "platform/SystemPlatform.h"
 
@@ -38,6 +39,15 @@ private slots:
         QDir(p.folder).mkdir(QStringLiteral("twvold.exe"));
         QCOMPARE(p.SystemPlatform::findFiles(p.folder, QStringLiteral("twv*.exe")),
                  QStringList({"twv2.exe", "twva.exe", "twvB.exe"}));
+        QCOMPARE(p.SystemPlatform::findFirstFile(p.folder, QStringLiteral("twv*.exe")), QStringLiteral("twv2.exe"));
+        QCOMPARE(p.SystemPlatform::findFirstFile(p.folder, QStringLiteral("twvold*")), QString());
+    }
+
+    void parametersAreTheUsersOnly() {
+        char program[] = "tallyaid", reverse[] = "-reverse", platform[] = "-platform", offscreen[] = "offscreen";
+        char* argv[] = {program, reverse, platform, offscreen, nullptr};
+        QCOMPARE(commandLineParameters(4, argv), QStringList({"-reverse", "-platform", "offscreen"}));
+        QCOMPARE(commandLineParameters(1, argv), QStringList());
     }
 
     void programFolderEndsWithSeparator() {

@@ -53,6 +53,11 @@ QStringList RecordingPlatform::findFiles(const QString& folder, const QString& m
     return SystemPlatform::findFiles(folder, mask);
 }
 
+QString RecordingPlatform::findFirstFile(const QString& folder, const QString& mask) const {
+    ++findCalls;
+    return SystemPlatform::findFirstFile(folder, mask);
+}
+
 void RecordingPlatform::writeFile(const QString& relativePath, const QByteArray& content) const {
     const QString path = folder + relativePath;
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -27,6 +27,7 @@ public:
     bool deleteFile(const QString& path) override;
     bool fileExists(const QString& path) const override;
     QStringList findFiles(const QString& folder, const QString& mask) const override;
+    QString findFirstFile(const QString& folder, const QString& mask) const override;
 
     // Writes a file into the program folder (sub-folders created as needed).
     void writeFile(const QString& relativePath, const QByteArray& content) const;

@@ -63,6 +63,8 @@ private slots:
                                             << "Network error downloading file.bin: ";
         QTest::newRow("no response headers in time") << "/_/stallheaders" << "file.bin"
                                                      << "Network error downloading file.bin: ";
+        QTest::newRow("no response headers in time after a redirect")
+            << "/_/redirect/302/1/_/stallheaders" << "file.bin" << "Network error downloading file.bin: ";
         QTest::newRow("stall after the headers") << "/_/stall" << "file.bin" << "Error downloading file.bin: ";
         QTest::newRow("trickle slower than the time-out") << "/_/trickle/2500/4" << "file.bin"
                                                           << "Error downloading file.bin: ";

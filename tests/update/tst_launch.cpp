@@ -1,5 +1,6 @@
 #include "ProblemCode.h"
 #include "RecordingPlatform.h"
+#include "TestLocale.h"
 #include "WhenShown.h"
 #include "TestSite.h"
 #include "platform/Fonts.h"
@@ -65,8 +66,8 @@ private slots:
     void installerIsFetchedStartedAndTheWindowCloses_data() {
         QTest::addColumn<QByteArray>("versionFile");
         QTest::addColumn<QString>("downloading");
-        QTest::newRow("no suffix") << QByteArray("2.74\n-\ntwv2up.exe\n") << "Downloading Update to Version 2.74...";
-        QTest::newRow("suffix b") << QByteArray("2.74\nb\ntwv2up.exe\n") << "Downloading Update to Version 2.74b...";
+        QTest::newRow("no suffix") << QByteArray("2.74\n-\ntwv2up.exe\n") << "Downloading Update to Version " + shownNumber("2.74") + "...";
+        QTest::newRow("suffix b") << QByteArray("2.74\nb\ntwv2up.exe\n") << "Downloading Update to Version " + shownNumber("2.74") + "b...";
     }
     void installerIsFetchedStartedAndTheWindowCloses() {
         QFETCH(QByteArray, versionFile);

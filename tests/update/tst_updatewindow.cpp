@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QtTest>
 
@@ -160,16 +161,21 @@ private slots:
         QVERIFY(p.opened.isEmpty());
     }
 
-    void undeletableLeftoverStopsTheSearchAfter3001Passes() {
+    void undeletableLeftoverEndsTheSearchOnceItSurvivesItsDelete() {
+        // The designed 3001 passes would find the same first match every time: stopping at
+        // the second pass gives the same outcome without walking a crowded folder 3001 times.
         PlatformScope scope;
         RecordingPlatform& p = scope.platform;
         p.writeFile(QStringLiteral("twv3up.exe"), "locked");
         p.writeFile(QStringLiteral("twv4up.exe"), "behind it");
         p.writeFile(QStringLiteral("version.tly"), "2.70");
+        for (int i = 0; i < 300; ++i)
+            p.writeFile(QStringLiteral("other%1.dat").arg(i), "crowd");
         p.undeletable << QStringLiteral("twv3up.exe");
         TUpdateForm form;
         runWindow(form, QStringLiteral("2"), [&] {
-            QCOMPARE(form.lastDeletePasses(), 3001);
+            QCOMPARE(form.lastDeletePasses(), 2);
+            QCOMPARE(p.findCalls, 2);
             QCOMPARE(form.StatusLabel1->text(), QStringLiteral("NEW UPDATE AVAILABLE!"));
         });
         QVERIFY(p.has("twv3up.exe"));
@@ -211,6 +217,27 @@ private slots:
         form.DeleteMatchingFiles(p.folder, QStringLiteral("twv*.exe"));
         QCOMPARE(form.lastDeletePasses(), 4);
         QVERIFY(!p.has("twv1.exe") && !p.has("twv2.exe") && !p.has("twvX.exe"));
+    }
+
+    void closingIgnoresAVersionFileThatCannotBeDeleted() {
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        p.deleteRaises << QStringLiteral("twv2.vn");
+        TUpdateForm form;
+        runWindow(form, QStringLiteral("2"), [&] { QVERIFY(p.has("twv2.vn")); });
+        QVERIFY2(!form.isVisible(), "the window closed all the same");
+        QVERIFY(p.has("twv2.vn"));
+    }
+
+    void windowFrameIsCentredOnTheWorkArea() {
+        PlatformScope scope;
+        TUpdateForm form;
+        runWindow(form, QStringLiteral("BDE"), [&] {
+            const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
+            const QPoint off = form.frameGeometry().center() - centre;
+            QVERIFY2(form.frameGeometry() != form.geometry(), "the platform gives the window a frame");
+            QVERIFY2(qAbs(off.x()) <= 1 && qAbs(off.y()) <= 1, qPrintable(QStringLiteral("off by %1,%2").arg(off.x()).arg(off.y())));
+        });
     }
 
     void cancelDisablesButtonsInformsAndCloses() {

@@ -1,6 +1,7 @@
 #include "ProblemCode.h"
 #include "RecordingPlatform.h"
 #include "WhenShown.h"
+#include "TestLocale.h"
 #include "TestSite.h"
 #include "platform/Fonts.h"
 #include "update/ProgressFm.h"
@@ -55,6 +56,8 @@ private slots:
     }
     void cleanupTestCase() { delete site; }
 
+    void commaLocaleIsInForce() { verifyRequestedLocale(); }
+
     void statusLinesFromTheVersionFiles_data() {
         QTest::addColumn<QByteArray>("versionFile");
         QTest::addColumn<QByteArray>("installed"); // "<none>" for a missing file
@@ -62,38 +65,38 @@ private slots:
         QTest::addColumn<QString>("line2");
         QTest::addColumn<QString>("line3");
         QTest::newRow("newer, CR LF") << QByteArray("2.74\r\n-\r\ntwv2up.exe\r\n") << QByteArray("2.70\r\n")
-                                      << "NEW UPDATE AVAILABLE!" << kLatest + "2.74" << kInstalled + "2.70";
+                                      << "NEW UPDATE AVAILABLE!" << kLatest + shownNumber("2.74") << kInstalled + "2.70";
         QTest::newRow("same, LF") << QByteArray("2.74\n-\ntwv2up.exe\n") << QByteArray("2.74\n") << ""
-                                  << kLatest + "2.74" << kInstalled + "2.74";
+                                  << kLatest + shownNumber("2.74") << kInstalled + "2.74";
         QTest::newRow("installed newer") << QByteArray("2.74\n-\ntwv2up.exe") << QByteArray("2.80") << ""
-                                         << kLatest + "2.74" << kInstalled + "2.80";
+                                         << kLatest + shownNumber("2.74") << kInstalled + "2.80";
         QTest::newRow("suffix b is not newer") << QByteArray("2.74\nb\ntwv2up.exe") << QByteArray("2.74") << ""
-                                               << kLatest + "2.74b" << kInstalled + "2.74";
+                                               << kLatest + shownNumber("2.74") + "b" << kInstalled + "2.74";
         QTest::newRow("version.tly missing") << QByteArray("2.74\n-\ntwv2up.exe") << QByteArray("<none>")
-                                             << "NEW UPDATE AVAILABLE!" << kLatest + "2.74" << kInstalled + "?";
+                                             << "NEW UPDATE AVAILABLE!" << kLatest + shownNumber("2.74") << kInstalled + "?";
         QTest::newRow("version.tly empty") << QByteArray("2.74\n-\ntwv2up.exe") << QByteArray("")
-                                           << "NEW UPDATE AVAILABLE!" << kLatest + "2.74" << kInstalled + "?";
+                                           << "NEW UPDATE AVAILABLE!" << kLatest + shownNumber("2.74") << kInstalled + "?";
         QTest::newRow("installed with trailing space reads as 0")
             << QByteArray("2.74\n-\ntwv2up.exe") << QByteArray("2.74 \r\n") << "NEW UPDATE AVAILABLE!"
-            << kLatest + "2.74" << kInstalled + "2.74 ";
+            << kLatest + shownNumber("2.74") << kInstalled + "2.74 ";
         QTest::newRow("latest padded with spaces") << QByteArray("  2.74  \n - \n twv2up.exe \n") << QByteArray("2.74")
-                                                   << "" << kLatest + "2.74" << kInstalled + "2.74";
+                                                   << "" << kLatest + shownNumber("2.74") << kInstalled + "2.74";
         QTest::newRow("2.745 rounds to 2.75") << QByteArray("2.745\n-\ntwv2up.exe") << QByteArray("2.74")
-                                              << "NEW UPDATE AVAILABLE!" << kLatest + "2.75" << kInstalled + "2.74";
+                                              << "NEW UPDATE AVAILABLE!" << kLatest + shownNumber("2.75") << kInstalled + "2.74";
         QTest::newRow("100 reads as 0") << QByteArray("100\n-\ntwv2up.exe") << QByteArray("2.74") << ""
-                                        << kLatest + "0.00" << kInstalled + "2.74";
+                                        << kLatest + shownNumber("0.00") << kInstalled + "2.74";
         QTest::newRow("one line only") << QByteArray("2.74") << QByteArray("2.70") << "NEW UPDATE AVAILABLE!"
-                                       << kLatest + "2.74" << kInstalled + "2.70";
-        QTest::newRow("empty version file") << QByteArray() << QByteArray("2.70") << "" << kLatest + "0.00"
+                                       << kLatest + shownNumber("2.74") << kInstalled + "2.70";
+        QTest::newRow("empty version file") << QByteArray() << QByteArray("2.70") << "" << kLatest + shownNumber("0.00")
                                             << kInstalled + "2.70";
         QTest::newRow("installed line over 64 KiB reads as unknown")
             << QByteArray("2.74\n-\ntwv2up.exe") << (QByteArray(70000, '2') + "\r\n") << "NEW UPDATE AVAILABLE!"
-            << kLatest + "2.74" << kInstalled + "?";
+            << kLatest + shownNumber("2.74") << kInstalled + "?";
         QTest::newRow("8-bit installed text") << QByteArray("2.74\n-\ntwv2up.exe") << QByteArray("2.7\xE9")
-                                              << "NEW UPDATE AVAILABLE!" << kLatest + "2.74"
+                                              << "NEW UPDATE AVAILABLE!" << kLatest + shownNumber("2.74")
                                               << kInstalled + QString::fromUtf8("2.7é");
         QTest::newRow("file name that looks like markup") << QByteArray("2.74\n<b>x</b>\nt.exe") << QByteArray("2.74")
-                                                          << "" << kLatest + "2.74<b>x</b>" << kInstalled + "2.74";
+                                                          << "" << kLatest + shownNumber("2.74") + "<b>x</b>" << kInstalled + "2.74";
     }
     void statusLinesFromTheVersionFiles() {
         QFETCH(QByteArray, versionFile);

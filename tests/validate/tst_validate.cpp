@@ -1,3 +1,4 @@
+#include "TestLocale.h"
 #include "validate/Validate.h"
 
 #include <QtTest>
@@ -11,6 +12,12 @@ qint64 raw(double value) {
 class ValidateTest : public QObject {
     Q_OBJECT
 private slots:
+    void numbersReadTheSameInACommaLocale() {
+        verifyRequestedLocale();
+        QCOMPARE(StrToCurrencyInRange(QStringLiteral("2.74"), 2, 0, 99 * CurrencyScale, 0), Currency(27400));
+        QCOMPARE(StrToCurrencyInRange(QStringLiteral("2,74"), 2, 0, 99 * CurrencyScale, 0), Currency(0));
+    }
+
     void strToIntInRange_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("min");
@@ -109,6 +116,11 @@ private slots:
         QCOMPARE(StrToCurrencyInRange(QStringLiteral("x"), 2, 1, 99 * CurrencyScale, 7), Currency(7));
         // Overflow becomes the smallest value, which a range allowing it would return.
         QCOMPARE(StrToCurrencyInRange(QStringLiteral("1e30"), 4, CurrencyMin, 0, 7), CurrencyMin);
+        QCOMPARE(StrToCurrencyInRange(QStringLiteral("-1e400"), 4, CurrencyMin, 0, 7), CurrencyMin);
+        QCOMPARE(StrToCurrencyInRange(QStringLiteral("0.00001e400"), 4, CurrencyMin, 0, 7), CurrencyMin);
+        // Too small for a double is zero, not an overflow.
+        QCOMPARE(StrToCurrencyInRange(QStringLiteral("1e-400"), 4, -1, 1, 7), Currency(0));
+        QCOMPARE(StrToCurrencyInRange(QStringLiteral("100000e-400"), 4, -1, 1, 7), Currency(0));
     }
 
     void rounding_data() {
@@ -123,6 +135,11 @@ private slots:
         QTest::newRow("0.0049") << qint64(49) << qint64(0) << qint64(50);
         QTest::newRow("zero") << qint64(0) << qint64(0) << qint64(0);
         QTest::newRow("-0.0005") << qint64(-5) << qint64(0) << qint64(-10);
+        // Next to the ends of the range three places would overflow: the smallest value instead.
+        QTest::newRow("largest") << qint64(INT64_MAX) << qint64(INT64_MAX / 100 * 100) << qint64(CurrencyMin);
+        QTest::newRow("smallest") << qint64(INT64_MIN) << qint64(-(INT64_MAX / 100 * 100)) << qint64(CurrencyMin);
+        QTest::newRow("largest that rounds") << qint64(INT64_MAX - 7) << qint64(INT64_MAX / 100 * 100)
+                                             << qint64(INT64_MAX - 7);
     }
     void rounding() {
         QFETCH(qint64, value);
@@ -169,5 +186,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(ValidateTest)
+QTEST_GUILESS_MAIN(ValidateTest)
 #include "tst_validate.moc"

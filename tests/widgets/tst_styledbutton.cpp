@@ -149,8 +149,14 @@ private slots:
         QCOMPARE(form->CancelBtn->state(), TStyledButtonState::Selected); // the press gave it the focus
         QTest::mouseRelease(form->CancelBtn, Qt::LeftButton, {}, QPoint(-20, -20));
         QCOMPARE(clicks.count(), 0);
-        QTest::mouseClick(form->CancelBtn, Qt::LeftButton, {}, QPoint(5, 5));
+        // Leaving and coming back while held: released over the button, so it clicks.
+        QTest::mousePress(form->CancelBtn, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(form->CancelBtn, QPoint(-20, -20));
+        QTest::mouseMove(form->CancelBtn, QPoint(6, 6));
+        QTest::mouseRelease(form->CancelBtn, Qt::LeftButton, {}, QPoint(6, 6));
         QCOMPARE(clicks.count(), 1);
+        QTest::mouseClick(form->CancelBtn, Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(clicks.count(), 2);
         QVERIFY2(form->CancelBtn->isPointerOver(), "a click leaves the pointer-over flag set");
     }
 
