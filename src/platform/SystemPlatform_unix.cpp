@@ -1,16 +1,25 @@
+#include "CommandLine.h"
+#include "FileOps.h"
 #include "SystemPlatform.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <unistd.h>
 #include <QProcess>
 
 // On Unix-like systems "open" is the desktop's xdg-open, started detached so that
 // this program never waits for what it starts.
 
 void SystemPlatform::shellOpenFile(QWidget*, const QString& fileName, const QString& workingFolder) {
-    QProcess::startDetached(QStringLiteral("xdg-open"), {fileName}, workingFolder);
+    // A name starting with "-" would be read as an option.
+    const QString target = fileName.startsWith(u'-') ? QStringLiteral("./") + fileName : fileName;
+    QProcess::startDetached(QStringLiteral("xdg-open"), {target}, workingFolder);
 }
 
 void SystemPlatform::shellOpenUrl(QWidget*, const QString& url) {
@@ -60,4 +69,16 @@ QStringList commandLineParameters(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         parameters << QString::fromLocal8Bit(argv[i]);
     return parameters;
+}
+
+bool syncToDisk(int fd) {
+    return ::fsync(fd) == 0;
+}
+
+bool replaceFile(const QString& from, const QString& to, QString* error) {
+    if (::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    if (error)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    return false;
 }

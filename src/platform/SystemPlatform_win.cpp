@@ -1,10 +1,12 @@
 #include "CommandLine.h"
+#include "FileOps.h"
 #include "SystemPlatform.h"
 
 #include <QWidget>
 
 #include <windows.h>
 #include <shellapi.h>
+#include <io.h>
 
 namespace {
 HWND ownerHandle(QWidget* owner) {
@@ -69,6 +71,24 @@ QStringList commandLineParameters(int, char**) {
         parameters << QString::fromWCharArray(arguments[i]);
     LocalFree(arguments);
     return parameters;
+}
+
+bool syncToDisk(int fd) {
+    return _commit(fd) == 0;
+}
+
+bool replaceFile(const QString& from, const QString& to, QString* error) {
+    if (MoveFileExW(reinterpret_cast<LPCWSTR>(from.utf16()), reinterpret_cast<LPCWSTR>(to.utf16()),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    if (error) {
+        wchar_t* text = nullptr;
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, GetLastError(), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+        *error = text ? QString::fromWCharArray(text).trimmed() : QStringLiteral("the file could not be replaced");
+        LocalFree(text);
+    }
+    return false;
 }
 
 Platform* createSystemPlatform() {

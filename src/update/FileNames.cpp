@@ -1,5 +1,47 @@
 #include "FileNames.h"
 
+#include <QCryptographicHash>
+#include <QStringList>
+
+namespace {
+bool isAsciiCaseEqual(const QString& a, const QString& b) {
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Characters that look like a path separator in a file name.
+bool isSlashLookAlike(char16_t c) {
+    switch (c) {
+    case 0x2044: // fraction slash
+    case 0x2215: // division slash
+    case 0x2216: // set minus
+    case 0x29F8: // big solidus
+    case 0x29F9: // big reverse solidus
+    case 0xFE68: // small reverse solidus
+    case 0xFF0F: // fullwidth solidus
+    case 0xFF3C: // fullwidth reverse solidus
+        return true;
+    default: return false;
+    }
+}
+
+// CON, PRN, AUX, NUL, COM0-9, LPT0-9 (superscript digits too) and the console names open a
+// device on Windows whatever extension follows.
+bool isDeviceName(const QString& name) {
+    QString stem = name.section(u'.', 0, 0);
+    while (stem.endsWith(u' '))
+        stem.chop(1);
+    const QString upper = stem.toUpper();
+    if (upper == QLatin1String("CON") || upper == QLatin1String("PRN") || upper == QLatin1String("AUX") ||
+        upper == QLatin1String("NUL") || upper == QLatin1String("CONIN$") || upper == QLatin1String("CONOUT$"))
+        return true;
+    if (upper.size() == 4 && (upper.startsWith(QLatin1String("COM")) || upper.startsWith(QLatin1String("LPT")))) {
+        const char16_t digit = upper[3].unicode();
+        return (digit >= u'0' && digit <= u'9') || digit == 0x00B9 || digit == 0x00B2 || digit == 0x00B3;
+    }
+    return false;
+}
+} // namespace
+
 bool isPlainFileName(const QString& name) {
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return false;
@@ -15,4 +57,38 @@ bool isPlainFileName(const QString& name) {
 bool isVersionFileName(const QString& name) {
     return name == QLatin1String("twv2.vn") || name == QLatin1String("twvtest.vn") ||
            name == QLatin1String("twvtest2.vn");
+}
+
+bool isInstallerFileName(const QString& name, const QString& ownFileName) {
+    if (!isPlainFileName(name) || name.size() > 255)
+        return false;
+    if (name.startsWith(u'-') || name.startsWith(u'.'))
+        return false;
+    const QString lower = name.toLower();
+    if (!lower.endsWith(QLatin1String(".exe")) && !lower.endsWith(QLatin1String(".msi")))
+        return false;
+    for (const QChar c : name) {
+        const QChar::Category category = c.category();
+        if (category == QChar::Other_Control || category == QChar::Other_Format || isSlashLookAlike(c.unicode()))
+            return false;
+        // Characters beyond the basic plane (and broken halves of them) are never needed in
+        // an installer's name, and some of them are format characters: none is accepted.
+        if (category == QChar::Other_Surrogate)
+            return false;
+    }
+    if (isDeviceName(name))
+        return false;
+    for (const QString& own : {ownFileName, QStringLiteral("version.tly"), QStringLiteral("twv2.vn"),
+                               QStringLiteral("twvtest.vn"), QStringLiteral("twvtest2.vn")})
+        if (!own.isEmpty() && isAsciiCaseEqual(name, own))
+            return false;
+    return true;
+}
+
+QString partialFileName(const QString& name) {
+    if (name.size() <= 200)
+        return QStringLiteral(".") + name + QStringLiteral(".part");
+    // Long names keep a readable start and a digest of the whole, within the system's limit.
+    const QByteArray digest = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
+    return QStringLiteral(".") + name.left(200) + u'~' + QString::fromLatin1(digest) + QStringLiteral(".part");
 }

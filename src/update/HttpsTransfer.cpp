@@ -42,6 +42,8 @@ struct HttpsTransfer::State {
     std::int64_t contentLength = -1;
     bool aborted = false;
     bool tooLarge = false;
+    bool unsupportedCoding = false;
+    QByteArray coding;
     int writeErrno = 0;
     int statusCode = 0;
     QByteArray statusLine;
@@ -50,8 +52,19 @@ struct HttpsTransfer::State {
     std::chrono::steady_clock::time_point lastActivity;
     bool timedOut = false;
     bool requestSent = false; // the clock runs from the moment a request goes out
+    // The low-speed rule: bytes seen in the current window, and when the window began.
+    std::int64_t lowSpeedMinimum = 0; // bytes a window must bring
+    std::chrono::steady_clock::duration lowSpeedWindow{};
+    std::chrono::steady_clock::time_point windowStart;
+    std::int64_t windowBytes = 0;
+    bool tooSlow = false;
+    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+    bool pastDeadline = false;
 
-    void touch() { lastActivity = std::chrono::steady_clock::now(); }
+    void touch(std::size_t bytes = 0) {
+        lastActivity = std::chrono::steady_clock::now();
+        windowBytes += static_cast<std::int64_t>(bytes);
+    }
 
     bool report(std::int64_t readCount) {
         if (!reportBody || !progress || !*progress)
@@ -93,12 +106,23 @@ bool HttpsTransfer::isClientLevel(int resultCode, bool headersReceived) {
 static size_t onHeader(char* data, size_t size, size_t count, void* user) {
     auto* s = static_cast<HttpsTransfer::State*>(user);
     const size_t bytes = size * count;
-    s->touch();
+    s->touch(bytes);
     QByteArray line(data, static_cast<qsizetype>(bytes));
     if (line.startsWith("HTTP/")) {
         s->statusLine = line.trimmed();
         s->finalResponse = false;
         s->reportBody = false;
+    } else if (line.toLower().startsWith("transfer-encoding:")) {
+        // Only chunked framing is taken: a coding the program never asked for (gzip, say)
+        // would let a few bytes on the wire become gigabytes on disk.
+        for (const QByteArray& coding : line.mid(18).split(',')) {
+            const QByteArray name = coding.trimmed().toLower();
+            if (!name.isEmpty() && name != "chunked") {
+                s->unsupportedCoding = true;
+                s->coding = name;
+                return 0;
+            }
+        }
     } else if (line.trimmed().isEmpty()) {
         long code = 0;
         curl_easy_getinfo(s->curl, CURLINFO_RESPONSE_CODE, &code);
@@ -121,7 +145,7 @@ static size_t onHeader(char* data, size_t size, size_t count, void* user) {
 static size_t onBody(char* data, size_t size, size_t count, void* user) {
     auto* s = static_cast<HttpsTransfer::State*>(user);
     const size_t bytes = size * count;
-    s->touch();
+    s->touch(bytes);
     if (s->maxBody >= 0 && s->received + static_cast<std::int64_t>(bytes) > s->maxBody) {
         s->tooLarge = true;
         return 0;
@@ -146,9 +170,24 @@ static size_t onBody(char* data, size_t size, size_t count, void* user) {
 // Called at least about once a second, data or not: the place to notice silence.
 static int onTick(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
     auto* s = static_cast<HttpsTransfer::State*>(user);
-    if (s->requestSent && std::chrono::steady_clock::now() - s->lastActivity > s->responseTimeout) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= s->deadline) {
+        s->pastDeadline = true;
+        return 1;
+    }
+    if (!s->requestSent)
+        return 0;
+    if (now - s->lastActivity > s->responseTimeout) {
         s->timedOut = true;
         return 1;
+    }
+    if (now - s->windowStart >= s->lowSpeedWindow) {
+        if (s->windowBytes < s->lowSpeedMinimum) {
+            s->tooSlow = true;
+            return 1;
+        }
+        s->windowStart = now;
+        s->windowBytes = 0;
     }
     return 0;
 }
@@ -156,10 +195,13 @@ static int onTick(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 // Called once the connection stands, just before each request (redirects included).
 static int onRequest(void* user, char*, char*, int, int) {
     auto* s = static_cast<HttpsTransfer::State*>(user);
-    s->requestSent = true;
     // Whether headers arrived is a question about this request, not about a redirect before it.
     s->statusCode = 0;
     s->touch();
+    if (!s->requestSent) {
+        s->requestSent = true;
+        s->windowStart = s->lastActivity;
+    }
     return CURL_PREREQFUNC_OK;
 }
 
@@ -182,31 +224,58 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, int fd, const Progr
     const QByteArray caFile = m_settings.extraCaFile.toLocal8Bit();
     state.responseTimeout = std::chrono::milliseconds(m_settings.responseTimeoutMs);
 
-    curl_easy_setopt(curl, CURLOPT_URL, urlBytes.constData());
+    state.lowSpeedWindow = std::chrono::milliseconds(m_settings.lowSpeedWindowMs);
+    state.lowSpeedMinimum =
+        static_cast<std::int64_t>(m_settings.lowSpeedBytesPerSecond) * m_settings.lowSpeedWindowMs / 1000;
+    if (m_settings.totalTimeoutMs >= 0)
+        state.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_settings.totalTimeoutMs);
+
+    // Every option that security or the time limits rest on must be taken: an older library
+    // than the headers would ignore an unknown one, and the transfer would run unguarded.
+    const char* refused = nullptr;
+    CURLcode refusal = CURLE_OK;
+    const auto require = [&](CURLcode result, const char* name) {
+        if (result != CURLE_OK && !refused) {
+            refused = name;
+            refusal = result;
+        }
+    };
+#define TALLYAID_REQUIRE(option, value) require(curl_easy_setopt(curl, option, value), #option)
+    TALLYAID_REQUIRE(CURLOPT_URL, urlBytes.constData());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(m_settings.maxRedirects));
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_settings.connectTimeoutMs));
-    curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, onTick);
-    curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &state);
-    curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, onRequest);
-    curl_easy_setopt(curl, CURLOPT_PREREQDATA, &state);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    TALLYAID_REQUIRE(CURLOPT_NOSIGNAL, 1L);
+    TALLYAID_REQUIRE(CURLOPT_HTTPGET, 1L);
+    TALLYAID_REQUIRE(CURLOPT_PROTOCOLS_STR, "https");
+    TALLYAID_REQUIRE(CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    TALLYAID_REQUIRE(CURLOPT_FOLLOWLOCATION, 1L);
+    TALLYAID_REQUIRE(CURLOPT_MAXREDIRS, static_cast<long>(m_settings.maxRedirects));
+    TALLYAID_REQUIRE(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_settings.connectTimeoutMs));
+    TALLYAID_REQUIRE(CURLOPT_NOPROGRESS, 0L);
+    TALLYAID_REQUIRE(CURLOPT_XFERINFOFUNCTION, onTick);
+    TALLYAID_REQUIRE(CURLOPT_XFERINFODATA, &state);
+    TALLYAID_REQUIRE(CURLOPT_PREREQFUNCTION, onRequest);
+    TALLYAID_REQUIRE(CURLOPT_PREREQDATA, &state);
+    TALLYAID_REQUIRE(CURLOPT_SSL_VERIFYPEER, 1L);
+    TALLYAID_REQUIRE(CURLOPT_SSL_VERIFYHOST, 2L);
     if (const char* caPath = systemCaPath())
-        curl_easy_setopt(curl, CURLOPT_CAPATH, caPath);
+        TALLYAID_REQUIRE(CURLOPT_CAPATH, caPath);
     if (!caFile.isEmpty())
-        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+        TALLYAID_REQUIRE(CURLOPT_CAINFO, caFile.constData());
+    if (m_settings.maxBodyBytes >= 0)
+        TALLYAID_REQUIRE(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_settings.maxBodyBytes));
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, onHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, onBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &state);
+    TALLYAID_REQUIRE(CURLOPT_HEADERFUNCTION, onHeader);
+    TALLYAID_REQUIRE(CURLOPT_HEADERDATA, &state);
+    TALLYAID_REQUIRE(CURLOPT_WRITEFUNCTION, onBody);
+    TALLYAID_REQUIRE(CURLOPT_WRITEDATA, &state);
+#undef TALLYAID_REQUIRE
+    if (refused) {
+        curl_easy_cleanup(curl);
+        result.outcome = Outcome::OtherFailure;
+        result.errorMessage = QStringLiteral("the HTTP library does not support %1 (%2)")
+                                  .arg(QLatin1String(refused), QString::fromUtf8(curl_easy_strerror(refusal)));
+        return result;
+    }
 
     const CURLcode code = curl_easy_perform(curl);
     long responseCode = 0;
@@ -223,11 +292,22 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, int fd, const Progr
         result.outcome = Outcome::Aborted;
     } else if (code == CURLE_OK) {
         result.outcome = Outcome::Completed;
+    } else if (state.pastDeadline) {
+        result.outcome = Outcome::ClientFailure;
+        result.errorMessage = QStringLiteral("The transfer did not end within %1 ms").arg(m_settings.totalTimeoutMs);
+    } else if (state.tooSlow) {
+        result.outcome = Outcome::ClientFailure;
+        result.errorMessage = QStringLiteral("Fewer than %1 bytes a second over %2 ms")
+                                  .arg(m_settings.lowSpeedBytesPerSecond)
+                                  .arg(m_settings.lowSpeedWindowMs);
+    } else if (state.unsupportedCoding) {
+        result.outcome = Outcome::OtherFailure;
+        result.errorMessage = QStringLiteral("Unsupported transfer coding \"%1\"").arg(QString::fromLatin1(state.coding));
     } else if (state.timedOut) {
         result.outcome = state.statusCode > 0 ? Outcome::OtherFailure : Outcome::ClientFailure;
         result.errorMessage =
             QStringLiteral("No data received for %1 ms").arg(m_settings.responseTimeoutMs);
-    } else if (state.tooLarge) {
+    } else if (state.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         result.outcome = Outcome::OtherFailure;
         result.errorMessage = QStringLiteral("The file is larger than %1 bytes").arg(state.maxBody);
     } else if (state.writeErrno != 0) {

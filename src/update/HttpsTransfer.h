@@ -11,6 +11,11 @@ public:
     struct Settings {
         int connectTimeoutMs = 15000;   // resolve, TCP and TLS handshake
         int responseTimeoutMs = 60000;  // no data for this long fails the transfer
+        // Less than this many bytes a second, averaged over the window, fails the transfer
+        // as a network failure: a drip of data cannot keep it alive for ever.
+        int lowSpeedBytesPerSecond = 100;
+        int lowSpeedWindowMs = 60000;
+        int totalTimeoutMs = -1;        // -1: none; the whole transfer ends by then
         int maxRedirects = 10;
         std::int64_t maxBodyBytes = -1; // -1: no limit
         QString extraCaFile;            // trusted beside the system's store

@@ -101,9 +101,12 @@ public:
     // Passes of the last DeleteMatchingFiles call (it gives up after 3001).
     int lastDeletePasses() const { return m_lastDeletePasses; }
 
-    // Time-outs of one transfer; tests shorten them.
+    // Limits of one transfer; tests shorten them.
     int connectTimeoutMs = 15000;
     int responseTimeoutMs = 60000;
+    int lowSpeedWindowMs = 60000;        // under 100 bytes a second over this long fails
+    int versionFileDeadlineMs = 120000;  // a version file is fetched before any window shows
+    qint64 maxDownloadBytes = qint64(4) << 30; // programs; version files have 1 MiB
 
 protected:
     void closeEvent(QCloseEvent* event) override;

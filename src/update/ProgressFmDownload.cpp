@@ -6,15 +6,19 @@
 #include "HttpsTransfer.h"
 #include "Sites.h"
 #include "platform/Error.h"
+#include "platform/FileOps.h"
 #include "platform/Platform.h"
 
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProgressBar>
 #include <QThread>
 #include <QUrl>
 
+#include <cerrno>
+#include <cstring>
 #include <thread>
 
 namespace {
@@ -41,15 +45,29 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
         throw TallyError(QStringLiteral("Error downloading %1: %2")
                              .arg(LocalName, QStringLiteral("the name is not a plain file name")));
 
+    // The body goes into a file of its own and takes the real name only once it is whole:
+    // a cut-short or killed transfer never leaves a partial program under the name that is
+    // started, and a link at the real name is replaced, never written through.
+    Platform& platform = Platform::current();
     const QString path = ProgramFolder + LocalName;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
-        throw TallyError(file.errorString()); // the file system's own error; nothing is deleted
+    const QString partPath = ProgramFolder + partialFileName(LocalName);
+    if (QFileInfo(path).isDir())
+        throw TallyError(QStringLiteral("Cannot create file \"%1\". It is a folder.").arg(path));
+    const QFileInfo leftover(partPath);
+    if (leftover.exists() || leftover.isSymLink())
+        platform.deleteFile(partPath); // left by a run that was killed
+    QFile file(partPath);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+        throw TallyError(QStringLiteral("Cannot create file \"%1\". %2").arg(partPath, file.errorString()));
 
     HttpsTransfer::Settings settings;
     settings.connectTimeoutMs = connectTimeoutMs;
     settings.responseTimeoutMs = responseTimeoutMs;
-    settings.maxBodyBytes = isVersionFileName(LocalName) ? kMaxVersionFileBytes : -1;
+    settings.lowSpeedWindowMs = lowSpeedWindowMs;
+    settings.maxBodyBytes = isVersionFileName(LocalName) ? kMaxVersionFileBytes : maxDownloadBytes;
+    // The version file is fetched before any window shows, so nothing could cancel it.
+    if (isVersionFileName(LocalName))
+        settings.totalTimeoutMs = versionFileDeadlineMs;
     settings.extraCaFile = Sites::extraCaFile();
 
     m_reportPosted = false;
@@ -87,10 +105,22 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
     else if (result.outcome == HttpsTransfer::Outcome::OtherFailure)
         failure = QStringLiteral("Error downloading %1: %2").arg(LocalName, result.errorMessage);
 
+    if (failure.isEmpty() && !syncToDisk(file.handle()))
+        failure = QStringLiteral("Error downloading %1: %2").arg(LocalName, std::strerror(errno));
     file.close();
+    const bool transferFailed = !failure.isEmpty();
+    if (!transferFailed) {
+        QString error;
+        if (!replaceFile(partPath, path, &error)) // a copy in use stays, and is started all the same
+            failure = QStringLiteral("Error downloading %1: %2").arg(LocalName, error);
+    }
     FDownloadInProgress = false;
     if (!failure.isEmpty()) {
-        QFile::remove(path);
+        platform.deleteFile(partPath);
+        // A failed transfer leaves no copy under the name, as if it had written over it.
+        const QFileInfo old(path);
+        if (transferFailed && (old.exists() || old.isSymLink()))
+            platform.deleteFile(path);
         throw TallyError(failure);
     }
 }

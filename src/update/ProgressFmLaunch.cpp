@@ -1,10 +1,13 @@
 // "Download Now...": fetch a program into the program folder, start it, and close.
 #include "ProgressFm.h"
 
+#include "FileNames.h"
 #include "Sites.h"
 #include "platform/Platform.h"
 #include "widgets/StyledButton.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QPushButton>
 
@@ -19,6 +22,12 @@ void TUpdateForm::DownloadBtnClick() {
                        QStringLiteral("..."),
                    QString(), QString(), QString(), QString());
     const QString name = InstallerFileName;
+    // Whatever a version file names, only a program of its own is fetched and started:
+    // anything else is a failed download before a file is touched.
+    if (!isInstallerFileName(name, QFileInfo(QCoreApplication::applicationFilePath()).fileName())) {
+        ShowProblemInfo(name, 300);
+        return;
+    }
     try {
         try {
             DownloadFromSite(name, name);

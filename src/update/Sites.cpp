@@ -10,9 +10,16 @@
 #endif
 
 namespace {
+// Only a build made for tests and the demo lets the environment choose where updates come
+// from and whom to trust; anything that can set a user's variables could point it elsewhere.
 QString fromEnvironment(const char* name, const QString& fallback) {
+#ifdef TALLYAID_TEST_OVERRIDES
     const QString value = qEnvironmentVariable(name);
     return value.isEmpty() ? fallback : value;
+#else
+    Q_UNUSED(name);
+    return fallback;
+#endif
 }
 } // namespace
 
@@ -32,5 +39,13 @@ QString Sites::vendorUrl() {
 }
 
 QString Sites::extraCaFile() {
-    return qEnvironmentVariable("TALLYAID_CA_FILE");
+    return fromEnvironment("TALLYAID_CA_FILE", QString());
+}
+
+bool Sites::testOverridesBuiltIn() {
+#ifdef TALLYAID_TEST_OVERRIDES
+    return true;
+#else
+    return false;
+#endif
 }

@@ -6,6 +6,8 @@
 #     started, and a close request ends the program with code 0.
 #  3. A click made while a transfer runs waits until the transfer has returned: it lands
 #     on whatever is under the pointer then (here the problem view's Close option).
+#  5. (below 4) kill -9 during a transfer leaves nothing under the installer's name; the
+#     next download of that name clears the leftover partial file.
 #  4. Options meant for Qt are no more than unknown parameters: -reverse and -platform
 #     offscreen show the instructions window on screen and remove nothing.
 set -euo pipefail
@@ -121,3 +123,23 @@ for args in "-reverse" "-platform offscreen"; do
   wait $app || true
 done
 echo "ok 4 - -reverse and -platform offscreen show the instructions window and remove nothing"
+
+# --- 5. A killed transfer leaves no partial installer under its name -------------------
+rm -f "$work/opened.log" "$work/program/slowfail-150-15.exe"
+printf '2.74\r\n-\r\nslowfail-150-15.exe\r\n' >"$work/site/twdownloads/twv2.vn"
+start "$SITE_URL" UPDATEV2 "#C0D8EF"
+press_enter
+wait_until 10 pixel_is "$win" 14 20 "#004080" || fail "progress bar did not move during the transfer"
+kill -9 $app
+wait $app 2>/dev/null || true
+[ ! -e "$work/program/slowfail-150-15.exe" ] || fail "a partial installer was left under its real name"
+[ -f "$work/program/.slowfail-150-15.exe.part" ] || fail "no partial file where the transfer was writing"
+start "$SITE_URL" UPDATEV2 "#C0D8EF"
+press_enter
+wait_until 30 pixel_is "$win" 395 150 "#E8D7D7" || fail "the cut-short download did not end in the problem view"
+[ ! -e "$work/program/.slowfail-150-15.exe.part" ] || fail "the leftover partial file is still there"
+[ ! -e "$work/program/slowfail-150-15.exe" ] && [ ! -e "$work/opened.log" ] || fail "a cut-short installer was kept or started"
+/usr/bin/python3 "$TALLYAID_ROOT/tools/xclose.py" "$win"
+wait_until 20 bash -c "! kill -0 $app" || fail "close request did not end the program"
+wait $app || true
+echo "ok 5 - a killed transfer leaves no partial installer; the next download clears the leftover"

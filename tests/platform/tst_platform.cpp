@@ -60,6 +60,13 @@ private slots:
     void ansiTextDecodesWindows1252() {
         const QByteArray bytes("\xE9\x80\x93\x9F\x81 A", 7);
         QCOMPARE(AnsiTextFile::decode(bytes), QString::fromUtf8("é€“Ÿ\xC2\x81 A"));
+        // Every byte from 0x80 to 0x9F; the five unassigned ones stay C1 controls.
+        QByteArray high;
+        for (int b = 0x80; b <= 0x9F; ++b)
+            high += char(b);
+        QCOMPARE(AnsiTextFile::decode(high),
+                 QString::fromUtf8("€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ"));
+        QCOMPARE(AnsiTextFile::decode("\xA0\xFF"), QString::fromUtf8("\u00A0ÿ"));
     }
 
     void ansiTextLines_data() {

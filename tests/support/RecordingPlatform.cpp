@@ -37,6 +37,7 @@ bool RecordingPlatform::inputQuery(QWidget*, const QString&, const QString&, QSt
 }
 
 bool RecordingPlatform::deleteFile(const QString& path) {
+    deletions << QFileInfo(path).fileName();
     if (deleteRaises.contains(QFileInfo(path).fileName()))
         throw TallyError(QStringLiteral("cannot delete ") + path);
     if (undeletable.contains(QFileInfo(path).fileName()))

@@ -42,6 +42,7 @@ public:
     QSet<QString> undeletable;           // names whose deletion silently fails
     QSet<QString> vanished;              // names reported missing, as if removed behind our back
     QSet<QString> deleteRaises;          // names whose deletion raises an error
+    QStringList deletions;               // names asked to be deleted, in order
     bool openFails = false;              // shell "open" raises, as a broken shell might
     mutable int findCalls = 0;
 };

@@ -21,11 +21,12 @@ TestSite::TestSite() {
             break;
         line += m_process.readAll();
     }
-    const QRegularExpression ready(QStringLiteral("READY https=(\\d+) http=(\\d+) ca=(\\S+)"));
+    const QRegularExpression ready(QStringLiteral("READY https=(\\d+) http=(\\d+) wrongname=(\\d+) ca=(\\S+)"));
     const auto match = ready.match(QString::fromUtf8(line));
     if (match.hasMatch()) {
         m_httpsPort = match.captured(1).toInt();
-        m_caFile = match.captured(3);
+        m_wrongNamePort = match.captured(3).toInt();
+        m_caFile = match.captured(4);
         qputenv("TALLYAID_MAKER_SITE", base().toUtf8());
         qputenv("TALLYAID_CA_FILE", m_caFile.toUtf8());
     }
@@ -44,6 +45,10 @@ QString TestSite::base() const {
 
 QString TestSite::url(const QString& path) const {
     return base() + path;
+}
+
+QString TestSite::wrongNameUrl(const QString& path) const {
+    return QStringLiteral("https://localhost:%1").arg(m_wrongNamePort) + path;
 }
 
 void TestSite::publish(const QString& name, const QByteArray& content) const {

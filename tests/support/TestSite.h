@@ -14,6 +14,8 @@ public:
     bool isReady() const { return m_httpsPort > 0; }
     QString base() const;                   // https://localhost:PORT
     QString url(const QString& path) const; // base() + path
+    // The same site behind a certificate from the same CA for another host name.
+    QString wrongNameUrl(const QString& path) const;
     QString caFile() const { return m_caFile; }
     int plainHttpRequests() const;
     // Puts a file into the site's download folder.
@@ -26,6 +28,7 @@ private:
     QTemporaryDir m_certs;
     QProcess m_process;
     int m_httpsPort = 0;
+    int m_wrongNamePort = 0;
     QString m_caFile;
 };
 

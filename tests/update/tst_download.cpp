@@ -8,6 +8,9 @@
 #include <QProgressBar>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 const QString kHeader = QStringLiteral("Details:\n  Secure Connection Established.");
 
@@ -57,6 +60,8 @@ private slots:
         QTest::addColumn<QString>("expected"); // exact, or a prefix ending in ": "
         QTest::newRow("404") << "/_/status/404/x" << "file.bin" << "HTTP error 404: Not Found";
         QTest::newRow("500") << "/_/status/500/x" << "file.bin" << "HTTP error 500: Internal Server Error";
+        QTest::newRow("204 is no file") << "/_/status/204/x" << "file.bin" << "HTTP error 204: No Content";
+        QTest::newRow("206 is no file") << "/_/status/206/x" << "file.bin" << "HTTP error 206: Partial Content";
         QTest::newRow("redirect to a 404") << "/_/redirect/302/2/twdownloads/none.bin" << "file.bin"
                                            << "HTTP error 404: Not Found";
         QTest::newRow("connection refused") << "@https://127.0.0.1:1/x" << "file.bin"
@@ -76,6 +81,15 @@ private slots:
         QTest::newRow("version file over 1 MiB") << "/_/large/1100000" << "twv2.vn" << "Error downloading twv2.vn: ";
         QTest::newRow("test version file over 1 MiB") << "/_/large/1100000/nolength" << "twvtest.vn"
                                                       << "Error downloading twvtest.vn: ";
+        QTest::newRow("version file one byte over 1 MiB") << "/_/large/1048577" << "twv2.vn"
+                                                          << "Error downloading twv2.vn: ";
+        QTest::newRow("gzip transfer coding") << "/_/gzipte/200000000" << "file.bin"
+                                              << "Error downloading file.bin: Unsupported transfer coding \"gzip\"";
+        QTest::newRow("endless body past the cap") << "/_/endless" << "file.bin"
+                                                   << "Error downloading file.bin: The file is larger than 3000000 bytes";
+        QTest::newRow("announced length past the cap") << "/_/large/3000001" << "file.bin" << "Error downloading file.bin: ";
+        QTest::newRow("slow drip") << "/_/trickle/200/40" << "file.bin"
+                                   << "Network error downloading file.bin: Fewer than 100 bytes a second over 1500 ms";
     }
     void failuresRaiseTheirMessageAndLeaveNoFile() {
         QFETCH(QString, path);
@@ -83,10 +97,13 @@ private slots:
         QFETCH(QString, expected);
         p().writeFile(name, "an older copy");
         const QString url = path.startsWith(u'@') ? path.mid(1) : site->url(path);
+        form->maxDownloadBytes = 3000000;
+        form->lowSpeedWindowMs = 1500;
         QElapsedTimer timer;
         timer.start();
         const QString message = download(*form, url, name);
         QVERIFY2(timer.elapsed() < form->responseTimeoutMs + 2000, "fails within the response time-out");
+        QVERIFY2(!p().has("." + name + ".part"), "no partial file is left");
         if (expected.endsWith(QLatin1String(": "))) {
             QVERIFY2(message.startsWith(expected) && message.size() > expected.size(), qPrintable(message));
             QVERIFY2(!message.contains(u'\n'), "one-line message");
@@ -95,6 +112,68 @@ private slots:
         }
         QVERIFY2(!p().has(name), "the partial file and the older copy are gone");
         QCOMPARE(site->plainHttpRequests(), 0);
+    }
+
+    void limitsThatAnHonestTransferStaysWithin() {
+        // A version file of exactly 1 MiB, and a slow but steady link (about 5 KB/s).
+        site->publish(QStringLiteral("steady.bin"), QByteArray(16384, 'k'));
+        form->lowSpeedWindowMs = 1500;
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/large/1048576")), "twv2.vn"), QString());
+        QCOMPARE(QFileInfo(p().folder + "twv2.vn").size(), qint64(1048576));
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/slow/800/twdownloads/steady.bin")), "steady.bin"), QString());
+        QCOMPARE(p().read("steady.bin"), QByteArray(16384, 'k'));
+    }
+
+    void versionFileEndsWithinItsDeadlineWhateverTheServerDoes() {
+        site->publish(QStringLiteral("drip.vn"), QByteArray(40960, 'v')); // ten blocks, 300 ms apart
+        form->versionFileDeadlineMs = 1500;
+        QElapsedTimer timer;
+        timer.start();
+        const QString message = download(*form, site->url(QStringLiteral("/_/slow/300/twdownloads/drip.vn")), "twv2.vn");
+        QVERIFY2(message.startsWith(QLatin1String("Network error downloading twv2.vn: ")), qPrintable(message));
+        QVERIFY2(timer.elapsed() < 2800, qPrintable(QStringLiteral("took %1 ms").arg(timer.elapsed())));
+        QVERIFY(!p().has("twv2.vn"));
+        // Other files have no deadline: the same drip completes.
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/slow/300/twdownloads/drip.vn")), "drip.bin"), QString());
+    }
+
+    void certificateForAnotherHostIsRejected() {
+        const QString message = download(*form, site->wrongNameUrl(QStringLiteral("/twdownloads/small.bin")), "small.bin");
+        QVERIFY2(message.startsWith(QLatin1String("Error downloading small.bin: ")), qPrintable(message));
+        QVERIFY(!p().has("small.bin"));
+    }
+
+    void linkAtTheFinalNameIsReplacedNeverWrittenThrough() {
+        QTemporaryDir outside;
+        const QString precious = outside.filePath(QStringLiteral("precious.db"));
+        for (const QString& path : {QStringLiteral("/_/status/404/x"), QStringLiteral("/twdownloads/small.bin")}) {
+            QFile target(precious);
+            QVERIFY(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            target.write("payroll data");
+            target.close();
+            QFile::remove(p().folder + "small.bin");
+            QVERIFY(QFile::link(precious, p().folder + "small.bin"));
+            const bool ok = download(*form, site->url(path), "small.bin").isEmpty();
+            QFile check(precious);
+            QVERIFY(check.open(QIODevice::ReadOnly));
+            QCOMPARE(check.readAll(), QByteArray("payroll data"));
+            QVERIFY(!QFileInfo(p().folder + "small.bin").isSymLink());
+            QCOMPARE(p().has("small.bin"), ok);
+        }
+        QCOMPARE(p().read("small.bin"), QByteArray(1000, 's'));
+    }
+
+    void partialFileNeverTakesTheRealName() {
+        // A leftover of a killed run is cleared; a cut-short body whose partial file will not
+        // go leaves nothing under the real name.
+        p().writeFile(".file.bin.part", "left by a killed run");
+        QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "file.bin"), QString());
+        QVERIFY(!p().has(".file.bin.part"));
+        p().undeletable << QStringLiteral(".file.bin.part");
+        const QString message = download(*form, site->url(QStringLiteral("/_/short/100000/10")), "file.bin");
+        QVERIFY2(message.startsWith(QLatin1String("Error downloading file.bin: ")), qPrintable(message));
+        QVERIFY2(!p().has("file.bin"), "neither the cut-short body nor the older copy");
+        QCOMPARE(p().read(".file.bin.part"), QByteArray(10, 's'));
     }
 
     void slowTransferThatNeverFallsSilentSucceeds() {
@@ -115,11 +194,18 @@ private slots:
     }
 
     void failureWritingTheFileIsAnErrorAndTheFileIsRemoved() {
-        // A link to a device that refuses every write: the file opens, the first block fails.
-        QVERIFY(QFile::link(QStringLiteral("/dev/full"), p().folder + "full.bin"));
+        // A file-size limit on this process makes the write past it fail (EFBIG).
+        struct rlimit old {};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &old) == 0);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit limit = old;
+        limit.rlim_cur = 50000;
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &limit) == 0);
         const QString message = download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "full.bin");
+        setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
         QVERIFY2(message.startsWith(QLatin1String("Error downloading full.bin: ")), qPrintable(message));
-        QVERIFY(!QFileInfo(p().folder + "full.bin").isSymLink());
+        QVERIFY(!p().has("full.bin") && !p().has(".full.bin.part"));
     }
 
     void fileThatCannotBeCreatedPassesTheSystemErrorAndStays() {

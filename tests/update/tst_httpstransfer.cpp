@@ -63,6 +63,44 @@ private slots:
         QCOMPARE(isPlainFileName(name), plain);
     }
 
+    void installerFileNames_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("installer") << "twv2up.exe" << true;
+        QTest::newRow("upper case, msi") << "SETUP2.MSI" << true;
+        QTest::newRow("blank inside") << "a b.exe" << true;
+        QTest::newRow("255 characters") << QString(251, u'a') + ".exe" << true;
+        QTest::newRow("256 characters") << QString(252, u'a') + ".exe" << false;
+        QTest::newRow("a data file") << "EMPLOYEE.DB" << false;
+        QTest::newRow("no extension") << "twv2up" << false;
+        QTest::newRow("device") << "CON" << false;
+        QTest::newRow("device with extension") << "nul.exe" << false;
+        QTest::newRow("device, blank before the dot") << "aux .msi" << false;
+        QTest::newRow("numbered device") << "COM1.exe" << false;
+        QTest::newRow("superscript device") << QString::fromUtf8("lpt¹.exe") << false;
+        QTest::newRow("console") << "CONOUT$.exe" << false;
+        QTest::newRow("not a device") << "console.exe" << true;
+        QTest::newRow("option") << "-help.exe" << false;
+        QTest::newRow("hidden") << ".twv.exe" << false;
+        QTest::newRow("own executable") << "TallyAid.EXE" << false;
+        QTest::newRow("installed-version file") << "version.tly" << false;
+        QTest::newRow("version file") << "TWV2.VN" << false;
+        QTest::newRow("control") << QStringLiteral("a.exe") << false;
+        QTest::newRow("right-to-left override") << QString::fromUtf8("a‮exe.msi") << false;
+        QTest::newRow("zero-width space") << QString::fromUtf8("tw​v.exe") << false;
+        QTest::newRow("division slash") << QString::fromUtf8("..∕x.exe") << false;
+        QTest::newRow("fullwidth solidus") << QString::fromUtf8("a／b.exe") << false;
+        QTest::newRow("outside the basic plane") << QString::fromUtf8("😀.exe") << false;
+        QTest::newRow("broken surrogate") << QString(QChar(0xD800)) + ".exe" << false;
+        QTest::newRow("separator") << "../x.exe" << false;
+        QTest::newRow("trailing dot") << "x.exe." << false;
+    }
+    void installerFileNames() {
+        QFETCH(QString, name);
+        QFETCH(bool, accepted);
+        QCOMPARE(isInstallerFileName(name, QStringLiteral("tallyaid.exe")), accepted);
+    }
+
     void redirectBodiesGiveNoProgressAndFirstReportIsZero() {
         TestSite site;
         QVERIFY(site.isReady());

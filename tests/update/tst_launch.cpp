@@ -115,6 +115,43 @@ private slots:
         QVERIFY(QFileInfo(p.folder + "inuse.exe").isDir());
     }
 
+    void installerNameThatIsNotAProgramOfOurOwnTouchesNothing_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a user's data file") << "EMPLOYEE.DB";
+        QTest::newRow("device") << "CON.exe";
+        QTest::newRow("option") << "-help.exe";
+        QTest::newRow("installed-version file") << "version.tly";
+        QTest::newRow("format character") << QString::fromUtf8("twv\u202Eexe.msi");
+    }
+    void installerNameThatIsNotAProgramOfOurOwnTouchesNothing() {
+        QFETCH(QString, name);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        site->publish(QStringLiteral("twvtest.vn"), "2.74\n-\n" + name.toUtf8() + "\n");
+        site->publish(name, "served");
+        p.writeFile(name, "the user's own");
+        TUpdateForm form;
+        const Run run = press(form, QStringLiteral("TEST"), true);
+        QCOMPARE(run.code, 300);
+        QVERIFY(p.opened.isEmpty());
+        QCOMPARE(p.read(name), QByteArray("the user's own"));
+        QCOMPARE(QDir(p.folder).entryList(QDir::Files | QDir::Hidden).size(), 2); // with twvtest.vn
+        site->unpublish(name);
+    }
+
+    void cutShortInstallerWhosePartialFileWillNotGoIsNeverStarted() {
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        site->publish(QStringLiteral("twv2.vn"), "2.74\n-\nslowfail-1-3.exe\n");
+        p.undeletable << QStringLiteral(".slowfail-1-3.exe.part");
+        TUpdateForm form;
+        const Run run = press(form, QStringLiteral("2"), true);
+        QCOMPARE(run.code, 300);
+        QVERIFY(p.opened.isEmpty());
+        QVERIFY(!p.has("slowfail-1-3.exe"));
+        QVERIFY(p.has(".slowfail-1-3.exe.part"));
+    }
+
     void otherProgramsByMode_data() {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("file");
@@ -151,6 +188,8 @@ private slots:
             QCOMPARE(p.opened[0].target, file);
             QCOMPARE(p.opened[0].workingFolder, p.folder);
             QVERIFY(p.read(file) != "an earlier copy");
+            // Removed before the download: a successful download deletes nothing itself.
+            QCOMPARE(p.deletions, QStringList{file});
         } else {
             QVERIFY(p.opened.isEmpty());
             QVERIFY2(!p.has(file), "the earlier copy is removed before the download");

@@ -17,12 +17,19 @@ behaviours that real servers show when things go wrong:
   /_/large/BYTES[/nolength]   BYTES generated on the fly
   /_/slow/MS/NAME             the file in 4 KiB blocks, MS milliseconds apart
   /_/httpcount                how many requests the plain-http listener has seen
+  /_/gzipte/BYTES             BYTES zero bytes sent as "Transfer-Encoding: gzip" (a few
+                              hundred bytes on the wire), ended by closing
+  /_/endless                  a body without length that never ends
+
+A second HTTPS listener (wrongname=PORT) serves the same site with a certificate from the
+same CA, issued for another host name.
   .../slowfail-MS-COUNT.exe   COUNT 4 KiB blocks MS milliseconds apart, then cut short
                               (a file name, so that a version file can point at it)
 
-Prints "READY https=PORT http=PORT ca=FILE" on its first line once it listens.
+Prints "READY https=PORT http=PORT wrongname=PORT ca=FILE" on its first line once it listens.
 """
 import argparse
+import gzip
 import http.server
 import os
 import pathlib
@@ -57,6 +64,14 @@ def make_certificates(folder: pathlib.Path):
     ext.write_text("subjectAltName=DNS:localhost,IP:127.0.0.1\nbasicConstraints=CA:FALSE\n")
     run("openssl", "x509", "-req", "-in", str(csr), "-CA", str(ca_crt), "-CAkey", str(ca_key),
         "-CAcreateserial", "-out", str(crt), "-days", "2", "-extfile", str(ext))
+    # The same CA vouching for another host: a client that skips the name check accepts it.
+    other_key, other_csr, other_crt = folder / "other.key", folder / "other.csr", folder / "other.crt"
+    run("openssl", "req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+        "-keyout", str(other_key), "-out", str(other_csr), "-subj", "/CN=elsewhere.example")
+    other_ext = folder / "other.ext"
+    other_ext.write_text("subjectAltName=DNS:elsewhere.example\nbasicConstraints=CA:FALSE\n")
+    run("openssl", "x509", "-req", "-in", str(other_csr), "-CA", str(ca_crt), "-CAkey", str(ca_key),
+        "-CAcreateserial", "-out", str(other_crt), "-days", "2", "-extfile", str(other_ext))
     return ca_crt, crt, key
 
 
@@ -121,8 +136,32 @@ class Site(http.server.BaseHTTPRequestHandler):
             return self.send_body(200, data, length=False) if data is not None else self.not_found()
         if kind == "status":
             code = int(args[0])
+            if code in (204, 304):
+                self.send_response(code)
+                self.end_headers()
+                return
             body = f"<html><body><h1>{code} {self.responses.get(code, ('',))[0]}</h1></body></html>".encode()
             return self.send_body(code, body, content_type="text/html")
+        if kind == "gzipte":
+            body = gzip.compress(bytes(int(args[0])))
+            self.send_response(200)
+            self.send_header("Transfer-Encoding", "gzip")
+            self.send_header("Connection", "close")
+            self.close_connection = True
+            self.end_headers()
+            self.wfile.write(body)
+            return
+        if kind == "endless":
+            self.send_response(200)
+            self.send_header("Connection", "close")
+            self.close_connection = True
+            self.end_headers()
+            block = b"e" * 65536
+            try:
+                while True:
+                    self.wfile.write(block)
+            except OSError:
+                return
         if kind == "redirect":
             code, hops, name = int(args[0]), int(args[1]), "/".join(args[2:])
             target = f"/_/redirect/{code}/{hops - 1}/{name}" if hops > 1 else f"/{name}"
@@ -217,6 +256,9 @@ class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
+    def handle_error(self, request, client_address):
+        pass  # clients that hang up early are what several behaviours are for
+
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
@@ -233,8 +275,14 @@ def main():
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(str(crt), str(key))
     secure.socket = context.wrap_socket(secure.socket, server_side=True)
+    wrong = Server(("127.0.0.1", 0), Site)
+    wrong_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    wrong_context.load_cert_chain(str(crt.parent / "other.crt"), str(crt.parent / "other.key"))
+    wrong.socket = wrong_context.wrap_socket(wrong.socket, server_side=True)
     threading.Thread(target=plain.serve_forever, daemon=True).start()
-    print(f"READY https={secure.server_address[1]} http={plain.server_address[1]} ca={ca}", flush=True)
+    threading.Thread(target=wrong.serve_forever, daemon=True).start()
+    print(f"READY https={secure.server_address[1]} http={plain.server_address[1]} "
+          f"wrongname={wrong.server_address[1]} ca={ca}", flush=True)
     try:
         secure.serve_forever()
     except KeyboardInterrupt:
