@@ -30,6 +30,7 @@ int main(int argc, char* argv[]) {
     TConfirm Confirm;
     TMessageForm MessageForm;
     Form1.setUpdateForm(&UpdateForm);
+    UpdateForm.MessageForm = &MessageForm;
     QObject::connect(&Form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     QTimer::singleShot(0, &Form1, &TForm1::start);

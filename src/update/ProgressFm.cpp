@@ -1,5 +1,6 @@
 #include "ProgressFm.h"
 
+#include "dialogs/MsgFm.h"
 #include "platform/Error.h"
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
@@ -231,6 +232,7 @@ void TUpdateForm::buildButtonRow() {
     connect(DownloadBtn, &TStyledButton::clicked, this, &TUpdateForm::DownloadBtnClick);
     connect(DownloadOtherButton, &QPushButton::clicked, this, &TUpdateForm::DownloadOtherButtonClick);
     connect(CancelBtn, &TStyledButton::clicked, this, &TUpdateForm::CancelBtnClick);
+    connect(OtherOptionsBtn, &TStyledButton::clicked, this, &TUpdateForm::OtherOptionsBtnClick);
 }
 
 void TUpdateForm::buildDetailsArea() {
@@ -317,6 +319,8 @@ void TUpdateForm::buildProblemPanel() {
     outer->addWidget(ProblemInfoBtnPanel);
 
     connect(CloseBtn, &QPushButton::clicked, this, &TUpdateForm::CloseBtnClick);
+    connect(AltDownloadBtn, &QPushButton::clicked, this, &TUpdateForm::AltDownloadBtnClick);
+    connect(ManualDownloadBtn, &QPushButton::clicked, this, &TUpdateForm::ManualDownloadBtnClick);
 }
 
 int TUpdateForm::ShowModalUpdate(const QString& UpdateVersionPARAM) {
@@ -502,10 +506,6 @@ void TUpdateForm::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-void TUpdateForm::CloseBtnClick() {
-    close();
 }
 
 void TUpdateForm::startProgram(const QString& fileName) {

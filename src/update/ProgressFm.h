@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <memory>
 
 class QFrame;
 class QLabel;
@@ -13,6 +14,7 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QWidget;
+class TMessageForm;
 class TStyledButton;
 
 // The update window: checks for a newer release, downloads and starts installers, and
@@ -82,6 +84,12 @@ public:
     void DownloadBtnClick();
     void DownloadOtherButtonClick();
     void CloseBtnClick();
+    void AltDownloadBtnClick();
+    void ManualDownloadBtnClick();
+    void OtherOptionsBtnClick();
+
+    // The message window the recovery options show their texts in (the program's one).
+    TMessageForm* MessageForm = nullptr;
 
     // Operations of the workflow.
     void SetStatusLines(const QString& Line1, const QString& Line2, const QString& Line3, const QString& Line4,
@@ -124,6 +132,9 @@ private:
     void fetchOtherProgram(const QString& file, int missingCode, int failedCode, const std::function<void()>& fetch);
     void applyProgress(qint64 contentLength, qint64 readCount);
     void repaintNow(QWidget* widget);
+    void offerWebsite(bool alternative); // Options 2 and 3
+    TMessageForm& messageForm();
+    std::unique_ptr<TMessageForm> m_ownMessageForm;
 
     int m_lastDeletePasses = 0;
     // Progress coalescing, touched only by the transfer's thread while it runs.

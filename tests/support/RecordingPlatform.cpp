@@ -32,8 +32,12 @@ void RecordingPlatform::showWarning(QWidget*, const QString& text) {
     warnings << text;
 }
 
-bool RecordingPlatform::inputQuery(QWidget*, const QString&, const QString&, QString&) {
-    return false;
+bool RecordingPlatform::inputQuery(QWidget*, const QString& caption, const QString& prompt, QString& value) {
+    inputPrompts << caption + u'|' + prompt + u'|' + value;
+    if (!inputAnswer)
+        return false;
+    value = *inputAnswer;
+    return true;
 }
 
 bool RecordingPlatform::deleteFile(const QString& path) {

@@ -5,6 +5,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <functional>
+#include <optional>
 
 // The real file system and screens, with a temporary program folder, and a record of
 // everything that would start programs or wait for a person.
@@ -42,6 +43,9 @@ public:
     QSet<QString> undeletable;           // names whose deletion silently fails
     QSet<QString> vanished;              // names reported missing, as if removed behind our back
     QSet<QString> deleteRaises;          // names whose deletion raises an error
+    // The input box's answer: the text typed and OK, or nullopt for Cancel.
+    std::optional<QString> inputAnswer;
+    QStringList inputPrompts; // caption + "|" + prompt of each input box
     QStringList deletions;               // names asked to be deleted, in order
     bool openFails = false;              // shell "open" raises, as a broken shell might
     mutable int findCalls = 0;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+
+// A flat panel acting as a button: a filled rectangle with a 1-pixel border and a centred
+// caption shown literally (an "&" is an "&"). Clicked by the primary mouse button or by
+// Space while it has the focus; it reports the pointer entering it for hover highlighting.
+class TPanelButton : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPanelButton(const QString& caption, QWidget* parent = nullptr);
+
+    QString caption() const { return m_caption; }
+    void setCaption(const QString& caption);
+    QColor colour() const { return m_colour; }
+    void setColour(const QColor& colour);
+    int tag() const { return m_tag; }
+    void setTag(int tag) { m_tag = tag; }
+
+    void click(); // as the user's click does
+
+signals:
+    void clicked();
+    void pointerEntered(); // the mouse moved over the button
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    QString m_caption;
+    QColor m_colour;
+    int m_tag = 0;
+    bool m_pressed = false;
+};

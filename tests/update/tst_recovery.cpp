@@ -1,0 +1,220 @@
+// The problem view's options and "Other Options...", driven as a person would: the option
+// buttons clicked, the message window answered with keys.
+#include "ProblemCode.h"
+#include "RecordingPlatform.h"
+#include "TestSite.h"
+#include "WhenShown.h"
+#include "dialogs/MsgFm.h"
+#include "platform/Fonts.h"
+#include "update/ProgressFm.h"
+#include "widgets/PanelButton.h"
+#include "widgets/StyledButton.h"
+#include "widgets/WrapLabel.h"
+
+#include <QClipboard>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+struct Shown {
+    QString strip, heading, message;
+};
+
+// Answers the next message window with a key and records what it showed.
+void answerMessage(Qt::Key key, QList<Shown>& shown) {
+    QTimer::singleShot(0, [key, &shown] {
+        auto* m = qobject_cast<TMessageForm*>(QApplication::activeModalWidget());
+        if (!m)
+            return;
+        shown << Shown{m->TopPanelLineAndTitle->text(), m->heading[0]->text(), m->Label[0]->text()};
+        QTest::keyClick(m, key);
+    });
+}
+
+QString expectedText(const QString& first, const QString& folder) {
+    return QStringList{first,
+                       "",
+                       "You might then be able to run the file without saving it.",
+                       "",
+                       "But if you need to save it first, try saving it in your Tallywick folder which is:",
+                       "  " + folder,
+                       "then run it.",
+                       "",
+                       "In either case when you run the update file, it will look for the location of Tallywick.",
+                       "In the rare event that it cannot find the location, you will be able to enter the location "
+                       "of Tallywick which is:",
+                       "  " + folder,
+                       "",
+                       "The location " + folder +
+                           " will be copied to the Windows Clipboard so you can easily paste it, but please also "
+                           "write this down."}
+        .join(u'\n');
+}
+} // namespace
+
+class RecoveryTest : public QObject {
+    Q_OBJECT
+    TestSite* site = nullptr;
+
+private slots:
+    void initTestCase() {
+        installFontSubstitutes();
+        site = new TestSite;
+        QVERIFY(site->isReady());
+        for (const char* name : {"twv2.vn", "twvtest.vn", "twvtest2.vn"})
+            site->publish(QLatin1String(name), "2.74\n-\nmissing.exe\n");
+    }
+    void cleanupTestCase() { delete site; }
+
+    void websiteOptionsByRunMode_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<bool>("alternative");
+        QTest::addColumn<QString>("address"); // empty: none for this mode
+        QTest::newRow("2, option 2") << "2" << true << "/updates/twv2up.exe";
+        QTest::newRow("2, option 3") << "2" << false << "/updatepayrollinstructionsv2b.html";
+        QTest::newRow("BDE, option 2") << "BDE" << true << "/updates/setupbd.exe";
+        QTest::newRow("BDE, option 3") << "BDE" << false << "/setupbddownloadinstructions.html";
+        QTest::newRow("TEST2, option 2") << "TEST2" << true << "/updates/twv2up.exe";
+        QTest::newRow("TEST2, option 3") << "TEST2" << false << "/updatepayrollinstructionsv2b.html";
+        QTest::newRow("TEST, option 2") << "TEST" << true << "";
+        QTest::newRow("TV, option 3") << "TV" << false << "";
+        QTest::newRow("INIT, option 2") << "INIT" << true << "";
+    }
+    void websiteOptionsByRunMode() {
+        QFETCH(QString, mode);
+        QFETCH(bool, alternative);
+        QFETCH(QString, address);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        TMessageForm message;
+        TUpdateForm form;
+        form.MessageForm = &message;
+        QList<Shown> shown;
+        bool closed = false;
+        whenShown(&form, [&] {
+            form.ShowProblemInfo(QString(), 300);
+            answerMessage(Qt::Key_Return, shown);
+            QTest::mouseClick(alternative ? form.AltDownloadBtn : form.ManualDownloadBtn, Qt::LeftButton);
+            closed = !form.isVisible();
+            if (!closed)
+                form.close();
+        });
+        form.ShowModalUpdate(mode);
+        QVERIFY2(closed, "the option closes the window in every case");
+        if (address.isEmpty()) {
+            QVERIFY(shown.isEmpty());
+            QVERIFY(p.opened.isEmpty());
+            QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+            return;
+        }
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].strip, alternative ? QStringLiteral("  ALTERNATIVE DOWNLOAD") : QStringLiteral("  MANUAL DOWNLOAD"));
+        QCOMPARE(shown[0].heading, QStringLiteral("Instructions"));
+        const QString first =
+            alternative ? QStringLiteral("When you click OK below, Tallywick will try the alternative download method.")
+                        : QStringLiteral("When you click OK below, Tallywick will take you to the download page on "
+                                         "our website where you can click the download button on the webpage.");
+        QCOMPARE(shown[0].message, expectedText(first, p.folder));
+        QCOMPARE(p.opened.size(), 1);
+        QCOMPARE(p.opened[0].target, site->base() + address);
+        const QMimeData* clip = QGuiApplication::clipboard()->mimeData();
+        QCOMPARE(clip->text(), p.folder);
+        QVERIFY2(!clip->hasHtml(), "plain text only");
+    }
+
+    void optionOneCloses() {
+        PlatformScope scope;
+        TUpdateForm form;
+        bool closed = false;
+        whenShown(&form, [&] {
+            QTest::mouseClick(form.CloseBtn, Qt::LeftButton);
+            closed = !form.isVisible();
+            if (!closed)
+                form.close();
+        });
+        form.ShowModalUpdate(QStringLiteral("2")); // the check fails: problem view with code 300... or 201
+        QVERIFY(closed);
+        QVERIFY(scope.platform.opened.isEmpty());
+    }
+
+    void otherOptions_data() {
+        QTest::addColumn<int>("answer");        // key for the IMPORTANT! message
+        QTest::addColumn<QVariant>("entry");    // QString typed and OK, or invalid for Cancel
+        QTest::addColumn<QString>("installer"); // fetched, or empty
+        QTest::addColumn<QString>("warning");   // shown, or empty
+        const QString none;
+        QTest::newRow("15") << int(Qt::Key_Return) << QVariant("15") << "twv215up.exe" << none;
+        QTest::newRow("1 2") << int(Qt::Key_Return) << QVariant("1 2") << "twv212up.exe" << none;
+        QTest::newRow("-12") << int(Qt::Key_Return) << QVariant("-12") << "twv212up.exe" << none;
+        QTest::newRow("x1f is hexadecimal") << int(Qt::Key_Return) << QVariant("x1f") << "twv231up.exe" << none;
+        QTest::newRow("0") << int(Qt::Key_Return) << QVariant("0") << none << "Sorry - 0 is not correct.";
+        QTest::newRow("10000") << int(Qt::Key_Return) << QVariant("10000") << none << "Sorry - 10000 is not correct.";
+        QTest::newRow("ab") << int(Qt::Key_Return) << QVariant("ab") << none << "Sorry - AB is not correct.";
+        QTest::newRow("blank") << int(Qt::Key_Return) << QVariant("  ") << none
+                               << "Sorry -  the informaton you entered is not correct.";
+        QTest::newRow("Cancel") << int(Qt::Key_Return) << QVariant() << none << none;
+        QTest::newRow("closing the message") << int(Qt::Key_Escape) << QVariant("15") << none << none;
+    }
+    void otherOptions() {
+        QFETCH(int, answer);
+        QFETCH(QVariant, entry);
+        QFETCH(QString, installer);
+        QFETCH(QString, warning);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        site->publish(QStringLiteral("twv2.vn"), "2.74\n-\ntwv2up.exe\n");
+        if (!installer.isEmpty())
+            site->publish(installer, "special");
+        if (entry.isValid())
+            p.inputAnswer = entry.toString();
+        TMessageForm message;
+        TUpdateForm form;
+        form.MessageForm = &message;
+        QList<Shown> shown;
+        bool buttonShown = false;
+        whenShown(&form, [&] {
+            // "<< Go Back" is the first custom button (Enter), "Selected Alternative" the second.
+            QTimer::singleShot(0, [&, answer] {
+                auto* m = qobject_cast<TMessageForm*>(QApplication::activeModalWidget());
+                QVERIFY(m);
+                shown << Shown{m->TopPanelLineAndTitle->text(), m->heading[0]->text(), m->Label[0]->text()};
+                QCOMPARE(m->CustPanelBtn1->caption(), QStringLiteral("<< Go Back"));
+                if (answer == Qt::Key_Escape)
+                    QTest::keyClick(m, Qt::Key_Escape);
+                else
+                    QTest::mouseClick(m->CustPanelBtn2, Qt::LeftButton);
+            });
+            QTest::mouseClick(form.OtherOptionsBtn, Qt::LeftButton);
+            buttonShown = !form.OtherOptionsBtn->isHidden();
+            if (form.isVisible())
+                form.close();
+        });
+        form.ShowModalUpdate(QStringLiteral("2"));
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].strip, QStringLiteral("  IMPORTANT!"));
+        QCOMPARE(shown[0].heading, QStringLiteral("Important:"));
+        QCOMPARE(shown[0].message,
+                 QStringLiteral("If you have been advised by Orrindale Software Ltd to continue with a special "
+                                "update, click the required option below.\n\nOtherwise click \"Go Back\" to return "
+                                "to the previous window."));
+        QCOMPARE(p.inputPrompts.size(), answer == Qt::Key_Escape ? 0 : 1);
+        if (!p.inputPrompts.isEmpty())
+            QCOMPARE(p.inputPrompts[0], QStringLiteral("Enter File Details|Version Info (1 to 4 characters):|"));
+        QCOMPARE(p.warnings, warning.isEmpty() ? QStringList() : QStringList{warning});
+        QCOMPARE(buttonShown, installer.isEmpty());
+        if (installer.isEmpty()) {
+            QVERIFY(p.opened.isEmpty());
+        } else {
+            QCOMPARE(form.InstallerFileName, installer);
+            QCOMPARE(p.opened.size(), 1);
+            QCOMPARE(p.opened[0].target, installer);
+            site->unpublish(installer);
+        }
+    }
+};
+
+QTEST_MAIN(RecoveryTest)
+#include "tst_recovery.moc"
