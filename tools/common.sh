@@ -29,18 +29,22 @@ start_site() {
   SITE_CA="$(sed -n 's/.* ca=\(.*\)$/\1/p' "$work/site.out")"
 }
 
-# start_xvfb: a virtual display of our own; sets DISPLAY.
+# start_xvfb: a virtual display of our own; sets DISPLAY. Xvfb picks a free display number
+# itself and says which (-displayfd), so a server that is still going away elsewhere is
+# never mistaken for ours.
 start_xvfb() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-    _cleanup_pids+=($!)
-    export DISPLAY=":$n"
-    wait_until 20 xdpyinfo && return 0
-  done
-  echo "no free display for Xvfb" >&2
-  return 1
+  local out
+  out=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$out" >/dev/null 2>&1 &
+  _cleanup_pids+=($!)
+  if ! wait_until 20 test -s "$out"; then
+    rm -f "$out"
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=":$(head -n1 "$out" | tr -dc 0-9)"
+  rm -f "$out"
+  wait_until 20 xdpyinfo
 }
 
 # window_pixel WINDOW X Y: the colour of one pixel of a window, as #RRGGBB.

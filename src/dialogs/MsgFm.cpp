@@ -107,6 +107,9 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     RedXPanel = panelButton(TopButtonsPanel, "RedXPanel", QStringLiteral("x"), kCloseColour, stripFont, 0);
     RedXPanel->setGeometry(96, 0, 38, 17);
     RedXPanel->setToolTip(QStringLiteral("close"));
+    // A screen reader reads the hint, not the one-letter caption.
+    for (TPanelButton* b : {CopyToClipboardPanel, MakeSmallerPanel, MakeBiggerPanel, RedXPanel})
+        b->setAccessibleName(b->toolTip());
     connect(RedXPanel, &TPanelButton::clicked, this, &TMessageForm::RedXPanelClick);
 
     BottomPanelLine = panel(this, "BottomPanelLine", kStripColour);
@@ -121,6 +124,7 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
     ScrollBox1->setFrameShape(QFrame::NoFrame);
     ScrollBox1->setWidgetResizable(false);
+    ScrollBox1->setFocusPolicy(Qt::NoFocus); // the window's own keys scroll it; Tab goes to the buttons
     ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     paint(ScrollBox1->viewport(), kAreaColour);
@@ -302,6 +306,7 @@ void TMessageForm::applyLayout(const MessageLayout& layout) {
         Label[i]->setFont(layout.courier[i] ? courierNew() : arial(13));
     TopButtonsPanel->setVisible(layout.topButtons);
     TopPanelLineAndTitle->setText(layout.stripCaption);
+    setWindowTitle(layout.title); // not drawn (no frame), but named for the desktop and assistive tools
 
     int right = layout.scrollWidth;
     const MessageLayout::Item* items[3] = {layout.heading, layout.message, layout.separator};

@@ -6,6 +6,9 @@
 #     started, and a close request ends the program with code 0.
 #  3. A click made while a transfer runs waits until the transfer has returned: it lands
 #     on whatever is under the pointer then (here the problem view's Close option).
+#  6. Option 2 of the problem view: the message window answered with Enter, the address
+#     handed to the browser, and the program folder still on the clipboard after the
+#     program has ended (taken over by a clipboard manager, as on a desktop).
 #  5. (below 4) kill -9 during a transfer leaves nothing under the installer's name; the
 #     next download of that name clears the leftover partial file.
 #  4. Options meant for Qt are no more than unknown parameters: -reverse and -platform
@@ -143,3 +146,24 @@ wait_until 30 pixel_is "$win" 395 150 "#E8D7D7" || fail "the cut-short download 
 wait_until 20 bash -c "! kill -0 $app" || fail "close request did not end the program"
 wait $app || true
 echo "ok 5 - a killed transfer leaves no partial installer; the next download clears the leftover"
+
+# --- 6. Option 2: browser, clipboard that outlives the program -------------------------
+rm -f "$work/opened.log" "$work/clipboard.txt"
+/usr/bin/python3 "$TALLYAID_ROOT/tools/clipboard_manager.py" "$work/clipboard.txt" >"$work/manager.out" 2>&1 &
+manager=$!
+_cleanup_pids+=($manager)
+wait_until 10 grep -q READY "$work/manager.out" || fail "clipboard manager did not start: $(cat "$work/manager.out")"
+start "https://127.0.0.1:1" setupbde "#A0DCC2"
+press_enter
+wait_until 30 pixel_is "$win" 395 150 "#E8D7D7" || fail "problem view did not appear"
+xdotool mousemove --window "$win" 100 274 click 1
+wait_until 20 xdotool search --onlyvisible --name '^Alternative Download$' || fail "no message window for Option 2"
+msg=$(xdotool search --onlyvisible --name '^Alternative Download$' | head -n1)
+xdotool windowfocus --sync "$msg" 2>/dev/null || true
+xdotool key Return
+wait_until 30 bash -c "! kill -0 $app" || fail "Option 2 did not end the program"
+wait $app || true
+grep -qx "https://127.0.0.1:1/updates/setupbd.exe|.*" "$work/opened.log" || fail "address not opened: $(cat "$work/opened.log" 2>/dev/null)"
+wait_until 10 test -f "$work/clipboard.txt" || fail "the clipboard was not handed to the clipboard manager"
+[ "$(cat "$work/clipboard.txt")" = "$work/program/" ] || fail "clipboard held: $(cat "$work/clipboard.txt")"
+echo "ok 6 - Option 2 opens the address and the folder outlives the program on the clipboard"

@@ -5,6 +5,7 @@
 #include "WhenShown.h"
 #include "platform/Fonts.h"
 #include "shell/MainFm.h"
+#include "dialogs/MsgFm.h"
 #include "update/ProgressFm.h"
 #include "widgets/StyledButton.h"
 
@@ -84,9 +85,19 @@ private slots:
     }
     void cleanupTestCase() { delete site; }
 
+    void messageWindowView() {
+        TMessageForm message;
+        QTimer::singleShot(0, [&] {
+            views.insert(QStringLiteral("message"), treeOf(&message));
+            message.done(1);
+        });
+        message.ShowModalMessage1(QStringLiteral("C"), QStringLiteral("YN"), QString(), QStringLiteral("Go on?"));
+        QVERIFY(views.contains(QStringLiteral("message")));
+    }
+
     void everyReachableControlHasARoleAndAName_data() {
         QTest::addColumn<QString>("view");
-        for (const char* view : {"instructions", "2", "BDE", "problem"})
+        for (const char* view : {"instructions", "2", "BDE", "problem", "message"})
             QTest::newRow(view) << QString::fromLatin1(view);
     }
     void everyReachableControlHasARoleAndAName() {
@@ -121,6 +132,14 @@ private slots:
         QTest::newRow("option 1") << "problem" << "CloseBtn" << button << "Option 1: Close this and try again" << true;
         QTest::newRow("option 2") << "problem" << "AltDownloadBtn" << button << "Option 2: Alternative Download" << true;
         QTest::newRow("option 3") << "problem" << "ManualDownloadBtn" << button << "Option 3: Manual Download" << true;
+        QTest::newRow("message title") << "message" << "TopPanelLineAndTitle" << text << "  CONFIRM" << true;
+        QTest::newRow("message heading") << "message" << "heading1" << text << "Confirm" << true;
+        QTest::newRow("message text") << "message" << "Label1" << text << "Go on?" << true;
+        QTest::newRow("message yes") << "message" << "YesPnlBtn" << button << "Yes" << true;
+        QTest::newRow("message no") << "message" << "NoPnlBtn" << button << "No" << true;
+        QTest::newRow("message ok hidden") << "message" << "OKPnlBtn" << button << "OK" << false;
+        QTest::newRow("message close box") << "message" << "RedXPanel" << button << "close" << true;
+        QTest::newRow("message copy") << "message" << "CopyToClipboardPanel" << button << "copy to clipboard" << true;
         QTest::newRow("problem hides buttons") << "problem" << "CancelBtn" << button << "Cancel" << false;
     }
     void controls() {

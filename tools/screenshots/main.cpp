@@ -1,5 +1,6 @@
 // Renders each window and view to PNG files, offscreen, for the README.
 // Usage: tallyaid_screenshots OUTPUT_FOLDER (the maker's site comes from TALLYAID_MAKER_SITE).
+#include "dialogs/MsgFm.h"
 #include "platform/Fonts.h"
 #include "platform/SystemPlatform.h"
 #include "shell/MainFm.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QPainter>
 #include <QTimer>
 
@@ -21,6 +23,8 @@ public:
     QString programFolder() const override { return m_folder; }
     void showInformation(QWidget*, const QString&) override {}
     void shellOpenFile(QWidget*, const QString&, const QString&) override {}
+    void shellOpenUrl(QWidget*, const QString&) override {}
+    void setClipboardText(const QString&) override {}
 
 private:
     QString m_folder;
@@ -104,6 +108,45 @@ int main(int argc, char* argv[]) {
             painter.end();
             strip.save(out.filePath(QStringLiteral("buttons-%1.png").arg(state.first)));
         }
+    });
+
+    // The message window: several sections, a separator, Courier New, and the Yes/No set;
+    // then the messages of the recovery options.
+    TMessageForm message;
+    const auto shootMessage = [&](const QString& file, const std::function<int()>& show) {
+        QTimer::singleShot(0, [&message, &out, file] {
+            message.grab().save(out.filePath(file));
+            message.done(1);
+        });
+        show();
+    };
+    shootMessage(QStringLiteral("message-sections.png"), [&] {
+        return message.ShowModalMessage(
+            QStringLiteral("I"), QStringLiteral("YN"), QStringLiteral("Printing payslips"),
+            QStringLiteral("Payslips are printed from the Pay Run window. Choose the pay run, then the employees, "
+                           "then click Print. A preview is shown first."),
+            QStringLiteral("-"), QStringLiteral("Printer set-up"),
+            QStringLiteral("Any printer Windows knows can be used.\nThe paper size is taken from the printer."),
+            QStringLiteral("-"), QStringLiteral("Layout codes"), QStringLiteral("A4   portrait\nA5   landscape"),
+            QStringLiteral("C"), QStringLiteral("Print now?"),
+            QStringLiteral("Yes prints the payslips of this pay run now."), {}, {}, {}, {});
+    });
+    message.SetCustomButtons(QStringLiteral("<< Go Back"), QStringLiteral("Selected Alternative"), QString());
+    shootMessage(QStringLiteral("message-other-options.png"), [&] {
+        return message.ShowModalMessage1(
+            QStringLiteral("IMPORTANT!"), QStringLiteral("CUST"), QStringLiteral("Important:"),
+            QStringLiteral("If you have been advised by Orrindale Software Ltd to continue with a special update, "
+                           "click the required option below.\n\nOtherwise click \"Go Back\" to return to the "
+                           "previous window."));
+    });
+    withUpdateWindow(QStringLiteral("2"), [&](TUpdateForm& form) {
+        form.MessageForm = &message;
+        form.ShowProblemInfo(QStringLiteral("twv2up.exe"), 300);
+        QTimer::singleShot(0, [&message, &out] {
+            message.grab().save(out.filePath(QStringLiteral("message-option2.png")));
+            message.done(1);
+        });
+        form.AltDownloadBtn->click();
     });
     Platform::setCurrent(nullptr);
     return 0;
