@@ -41,6 +41,16 @@ public:
     void SetCustomButtons(const QString& CustCaption1, const QString& CustCaption2, const QString& CustCaption3);
     void ChangeColours(int BackGroundColourPARAM);
 
+    // Messages taken by topic from the help-topic file "HTly2.ODX" in the program's folder.
+    int MessageHelpFileXB(const QString& HelpTopic, const QString& Text1, const QString& Text2, const QString& Text3,
+                          const QString& Text4, const QString& Buttons);
+    int MessageHelpFile(const QString& HelpTopic);
+    int MessageHelpFileYN(const QString& HelpTopic);
+    int MessageHelpFileInsert(const QString& HelpTopic, const QString& Text1, const QString& Text2,
+                              const QString& Text3, const QString& Text4);
+    void ShowHelpFileMissing();
+    void ShowHelpFileNotOpened();
+
     // The whole showing with all texts in one record.
     int showMessage(const MessageTexts& texts);
 

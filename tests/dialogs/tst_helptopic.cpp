@@ -1,0 +1,205 @@
+// Help topics: the body-line rules as a table on the plain reader, then whole files, then
+// the message window's help operations with their failure messages.
+#include "RecordingPlatform.h"
+#include "dialogs/HelpTopic.h"
+#include "dialogs/MsgFm.h"
+#include "platform/Fonts.h"
+#include "widgets/WrapLabel.h"
+
+#include <QBuffer>
+#include <QLabel>
+#include <QtTest>
+
+namespace {
+const QString kInserts[4] = {QStringLiteral("one"), QString(), QStringLiteral("three"), QStringLiteral("four")};
+
+HelpSections readFile(const QByteArray& bytes, const QString& topic, bool* found = nullptr) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    HelpSections s;
+    const auto outcome = HelpTopicReader::read(buffer, topic, kInserts, s);
+    if (found)
+        *found = outcome == HelpTopicReader::Outcome::Found;
+    return s;
+}
+
+struct Seen {
+    QString strip, heading1, message1;
+    int result = 0;
+};
+} // namespace
+
+class HelpTopicTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { installFontSubstitutes(); }
+
+    void bodyLines_data() {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("ended");
+        const QString none;
+        QTest::newRow("text joined by spaces") << QStringList{"Choose", "  and click"} << none << "Choose   and click "
+                                               << none << false;
+        QTest::newRow("trailing blanks go") << QStringList{"text\t  \r"} << none << "text " << none << false;
+        QTest::newRow("backslash breaks the line") << QStringList{"a", "\\b"} << none << "a \nb " << none << false;
+        QTest::newRow("slash after blanks") << QStringList{"   /slash "} << none << "\nslash " << none << false;
+        QTest::newRow("colon after blanks") << QStringList{"   :x"} << none << "x " << none << false;
+        QTest::newRow(":END is text") << QStringList{":END", "more"} << none << "END more " << none << false;
+        QTest::newRow("end ends") << QStringList{"a", " end ", "b"} << none << "a " << none << true;
+        QTest::newRow("^c is text") << QStringList{"  ^c  "} << none << "^c " << none << false;
+        QTest::newRow("^C is Courier") << QStringList{" ^C"} << none << none << "C" << false;
+        QTest::newRow("other ^ text is trimmed") << QStringList{"  ^note  "} << none << "^note " << none << false;
+        QTest::newRow("dash with blanks") << QStringList{"  -  "} << none << none << "-" << false;
+        QTest::newRow("dash with text") << QStringList{"- x"} << none << "- x " << none << false;
+        QTest::newRow("later line code wins") << QStringList{"-", "^C"} << none << none << "C" << false;
+        QTest::newRow("dot and equals ignored") << QStringList{".", "="} << none << none << none << false;
+        QTest::newRow("dot with more is text") << QStringList{".more", "= x"} << none << ".more = x " << none << false;
+        QTest::newRow("comment") << QStringList{"~~ note", " ~~ shown"} << none << " ~~ shown " << none << false;
+        QTest::newRow("inserts") << QStringList{"[INSERT1]", "  [insert2]  ", "[Insert3]", "[INSERT4]"} << none
+                                 << "one  three four " << none << false;
+        QTest::newRow("blank lines are paragraphs") << QStringList{"a", "", " \t"} << none << "a \n\n\n\n" << none
+                                                    << false;
+        QTest::newRow("heading keeps its blank") << QStringList{"HH: Head", "x"} << " Head" << "x " << none << false;
+        QTest::newRow("lower-case hh") << QStringList{"hh:h"} << "h" << none << none << false;
+        QTest::newRow("blank before HH is text") << QStringList{" HH:x"} << none << " HH:x " << none << false;
+    }
+    void bodyLines() {
+        QFETCH(QStringList, lines);
+        QFETCH(QString, heading);
+        QFETCH(QString, message);
+        QFETCH(QString, code);
+        QFETCH(bool, ended);
+        HelpSections s;
+        bool stopped = false;
+        for (const QString& line : lines)
+            if (!HelpTopicReader::takeLine(line, kInserts, s)) {
+                stopped = true;
+                break;
+            }
+        QCOMPARE(s.count, 1);
+        QCOMPARE(s.H[0], heading);
+        QCOMPARE(s.M[0], message);
+        QCOMPARE(s.L[0], code);
+        QCOMPARE(stopped, ended);
+    }
+
+    void printingExample() {
+        const QByteArray file = "junk before\r\nTP:PRINTING\r\nHH:Printing a report\r\n~~ remember to update this "
+                                "topic\r\nChoose the report\r\nand click Print.\r\n\\The report goes to the default "
+                                "printer:\r\n[INSERT1]\r\n\r\nAsk your supplier if nothing is printed.\r\n-\r\nHH:Printer "
+                                "settings\r\n^C\r\n:END OF PAGE is printed at the bottom.\r\nEND\r\nafter\r\n";
+        const HelpSections s = readFile(file, QStringLiteral("printing"));
+        QCOMPARE(s.count, 2);
+        QCOMPARE(s.H[0], QStringLiteral("Printing a report"));
+        QCOMPARE(s.M[0], QStringLiteral("Choose the report and click Print. \nThe report goes to the default printer: "
+                                        "one \n\nAsk your supplier if nothing is printed. "));
+        QCOMPARE(s.L[0], QStringLiteral("-"));
+        QCOMPARE(s.H[1], QStringLiteral("Printer settings"));
+        QCOMPARE(s.M[1], QStringLiteral("END OF PAGE is printed at the bottom. "));
+        QCOMPARE(s.L[1], QStringLiteral("C"));
+    }
+
+    void eightHeadingsOverflowIntoSectionSeven() {
+        QByteArray file = "TP:MANY\n";
+        for (int i = 1; i <= 8; ++i)
+            file += "HH:h" + QByteArray::number(i) + "\ntext" + QByteArray::number(i) + "\n";
+        file += "END\n";
+        const HelpSections s = readFile(file, QStringLiteral("many"));
+        QCOMPARE(s.count, 7);
+        QCOMPARE(s.H[5], QStringLiteral("h6"));
+        QCOMPARE(s.M[5], QStringLiteral("text6 "));
+        QCOMPARE(s.H[6], QStringLiteral("Oops! Sorry - some information is missing."));
+        QCOMPARE(s.M[6], QStringLiteral("But this will be fixed before the next update.\n\ntext8 "));
+    }
+
+    void topicWithoutEndRunsToTheEndOfTheFile() {
+        const HelpSections s = readFile("TP:A\nfirst\nTP:B\nsecond", QStringLiteral("A"));
+        QCOMPARE(s.M[0], QStringLiteral("first TP:B second "));
+    }
+
+    void topicNames_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("topic");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("trimmed and upper-cased request") << QByteArray("TP:PRINTING") << " printing " << true;
+        QTest::newRow("trailing blank on the file's line") << QByteArray("TP:PRINTING ") << "printing" << false;
+        QTest::newRow("lower-case marker") << QByteArray("tp:PRINTING") << "printing" << false;
+        QTest::newRow("blank after the colon") << QByteArray("TP: PRINTING") << "printing" << false;
+        QTest::newRow("8-bit name") << QByteArray("TP:CAF\xC9 \x80") << QString::fromUtf8("CAFÉ €") << true;
+        QTest::newRow("only ASCII letters upper-cased") << QByteArray("TP:CAF\xC9") << QString::fromUtf8("café")
+                                                        << false;
+    }
+    void topicNames() {
+        QFETCH(QByteArray, line);
+        QFETCH(QString, topic);
+        QFETCH(bool, found);
+        bool wasFound = false;
+        readFile("x\n" + line + "\r\nbody\nEND\n", topic, &wasFound);
+        QCOMPARE(wasFound, found);
+    }
+
+    void longLineAndLargeFileStayLinear() {
+        // A 10 MB line in the body and 20 MB of other topics before it: read in one pass.
+        QByteArray file;
+        const QByteArray filler = "TP:OTHER\n" + QByteArray(1000, 'f') + "\nEND\n";
+        while (file.size() < 20 * 1000 * 1000)
+            file += filler;
+        file += "TP:LAST\n" + QByteArray(10 * 1000 * 1000, 'x') + "\nEND";
+        const HelpSections s = readFile(file, QStringLiteral("last"));
+        QCOMPARE(s.M[0].size(), 10 * 1000 * 1000 + 1);
+    }
+
+    void windowShowsTheTopic_data() {
+        QTest::addColumn<QByteArray>("file");    // "<missing>", "<unreadable>" or the content
+        QTest::addColumn<QString>("topic");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("strip");
+        QTest::addColumn<QString>("heading1");
+        QTest::addColumn<QString>("message1"); // prefix
+        QTest::addColumn<int>("result");
+        const QString sorry = QStringLiteral("Sorry - there is no information available on this topic.");
+        const QString problem = QStringLiteral("A small problem occurred.");
+        QTest::newRow("found, Yes") << QByteArray("TP:T\r\ncaf\xE9 \x80\r\nEND\r\n") << "t" << int(Qt::Key_Return)
+                                    << "  TALLYWICK HELP" << "Tallywick Help" << QString::fromUtf8("café € ") << 6;
+        QTest::newRow("not found: OK only") << QByteArray("TP:T\nx\n") << "other" << int(Qt::Key_Escape)
+                                            << "  TALLYWICK HELP" << sorry << QString() << 1;
+        QTest::newRow("missing file") << QByteArray("<missing>") << "t" << int(Qt::Key_Return) << "  INFORMATION"
+                                      << problem << "The help file seems to be missing." << 7;
+        QTest::newRow("read error") << QByteArray("<unreadable>") << "t" << int(Qt::Key_Return) << "  INFORMATION"
+                                    << problem << "Windows would not let Tallywick open the help file." << 7;
+    }
+    void windowShowsTheTopic() {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, topic);
+        QFETCH(int, key);
+        QFETCH(QString, strip);
+        QFETCH(QString, heading1);
+        QFETCH(QString, message1);
+        QFETCH(int, result);
+        PlatformScope scope;
+        if (file == "<unreadable>") // opens, then every read fails
+            QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), scope.platform.folder + "HTly2.ODX"));
+        else if (file != "<missing>")
+            scope.platform.writeFile(QStringLiteral("HTly2.ODX"), file);
+        TMessageForm form;
+        Seen seen;
+        QTimer::singleShot(0, [&seen, key] {
+            auto* m = qobject_cast<TMessageForm*>(QApplication::activeModalWidget());
+            QVERIFY(m);
+            seen = {m->TopPanelLineAndTitle->text(), m->heading[0]->text(), m->Label[0]->isVisible() ? m->Label[0]->text() : QString()};
+            QVERIFY(!m->mbYESNOpanel->isVisible() || m->lastLayout().panel == MessagePanel::YesNo);
+            QTest::keyClick(m, Qt::Key(key));
+        });
+        QCOMPARE(form.MessageHelpFileYN(topic), result);
+        QCOMPARE(seen.strip, strip);
+        QCOMPARE(seen.heading1, heading1);
+        QVERIFY2(seen.message1.startsWith(message1), qPrintable(seen.message1));
+    }
+};
+
+QTEST_MAIN(HelpTopicTest)
+#include "tst_helptopic.moc"
