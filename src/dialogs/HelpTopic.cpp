@@ -12,20 +12,6 @@ bool isBlank(QChar c) {
     return c.unicode() < 33;
 }
 
-QString withoutTrailingBlanks(const QString& line) {
-    qsizetype end = line.size();
-    while (end > 0 && isBlank(line[end - 1]))
-        --end;
-    return line.left(end);
-}
-
-QString trimmed(const QString& line) {
-    qsizetype first = 0;
-    while (first < line.size() && isBlank(line[first]))
-        ++first;
-    return withoutTrailingBlanks(line.mid(first));
-}
-
 QString asciiUpper(QString text) {
     for (QChar& c : text)
         if (c >= u'a' && c <= u'z')
@@ -106,33 +92,46 @@ HelpTopicReader::Outcome HelpTopicReader::read(QIODevice& file, const QString& t
 }
 
 bool HelpTopicReader::takeLine(const QString& rawLine, const QString (&inserts)[4], HelpSections& s) {
-    QString line = withoutTrailingBlanks(rawLine);
-    const QString whole = trimmed(line);
+    // Work on positions, not copies: a line may be megabytes long.
+    qsizetype end = rawLine.size();
+    while (end > 0 && isBlank(rawLine[end - 1]))
+        --end;
+    qsizetype first = 0;
+    while (first < end && isBlank(rawLine[first]))
+        ++first;
+    const QStringView kept(rawLine.constData(), end);                    // trailing blanks removed
+    const QStringView whole(rawLine.constData() + first, end - first);   // trimmed
     QChar marker;
+    QStringView line = kept;
     if (!whole.isEmpty() && (whole[0] == u':' || whole[0] == u'\\' || whole[0] == u'/' || whole[0] == u'^')) {
         marker = whole[0];
         line = whole;
-    } else if (line == QLatin1String(".") || line == QLatin1String("=") || line == QLatin1String("-")) {
-        marker = line[0];
+    } else if (kept == u"." || kept == u"=" || kept == u"-") {
+        marker = kept[0];
     }
+    // Only short lines can be one of the keywords.
+    const QString upper = whole.size() <= 9 ? asciiUpper(whole.toString()) : QString();
 
-    if (!startsWithHH(line) && s.count == 0)
+    const bool heading = startsWithHH(line.toString().left(3));
+    if (!heading && s.count == 0)
         s.count = 1; // text before the first heading is section 1's, without a heading
     QString& message = s.M[std::max(0, s.count - 1)];
-    const QString upper = asciiUpper(whole);
 
-    if (startsWithHH(line)) {
+    if (heading) {
         if (s.count < 7) {
             ++s.count;
-            s.H[s.count - 1] = line.mid(3);
+            s.H[s.count - 1] = line.mid(3).toString();
         } else {
             s.H[6] = QStringLiteral("Oops! Sorry - some information is missing.");
             s.M[6] = QStringLiteral("But this will be fixed before the next update.\n\n");
         }
     } else if (marker == u'\\' || marker == u'/') {
-        message += QStringLiteral("\n") + line.mid(1) + u' ';
+        message += u'\n';
+        message += line.mid(1);
+        message += u' ';
     } else if (marker == u':') {
-        message += line.mid(1) + u' ';
+        message += line.mid(1);
+        message += u' ';
     } else if (upper == QLatin1String("[INSERT1]")) {
         message += inserts[0] + u' ';
     } else if (upper == QLatin1String("[INSERT2]")) {
@@ -145,16 +144,17 @@ bool HelpTopicReader::takeLine(const QString& rawLine, const QString (&inserts)[
         message += QStringLiteral("\n\n");
     } else if (marker == u'.' || marker == u'=') {
         // ignored
-    } else if (line.startsWith(QLatin1String("~~"))) {
+    } else if (line.startsWith(u"~~")) {
         // a comment
-    } else if (whole == QLatin1String("-")) {
+    } else if (whole == u"-") {
         s.L[s.count - 1] = QStringLiteral("-");
-    } else if (whole == QLatin1String("^C")) {
+    } else if (whole == u"^C") {
         s.L[s.count - 1] = QStringLiteral("C");
     } else if (upper == QLatin1String("END")) {
         return false;
     } else {
-        message += line + u' ';
+        message += line;
+        message += u' ';
     }
     return true;
 }
