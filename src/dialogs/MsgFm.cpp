@@ -1,5 +1,7 @@
 #include "MsgFm.h"
 
+#include "ConfirmFrm.h"
+
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "widgets/PanelButton.h"
@@ -111,6 +113,10 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     for (TPanelButton* b : {CopyToClipboardPanel, MakeSmallerPanel, MakeBiggerPanel, RedXPanel})
         b->setAccessibleName(b->toolTip());
     connect(RedXPanel, &TPanelButton::clicked, this, &TMessageForm::RedXPanelClick);
+    connect(CopyToClipboardPanel, &TPanelButton::clicked, this, &TMessageForm::CopyToClipboardPanelClick);
+    connect(MakeSmallerPanel, &TPanelButton::clicked, this, &TMessageForm::MakeSmallerPanelClick);
+    connect(MakeBiggerPanel, &TPanelButton::clicked, this, &TMessageForm::MakeBiggerPanelClick);
+    TopPanelLineAndTitle->installEventFilter(this); // dragged by its title strip
 
     BottomPanelLine = panel(this, "BottomPanelLine", kStripColour);
     MainPanel = new QWidget(this);
@@ -190,7 +196,7 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     PreClipBdBox->setObjectName(QStringLiteral("PreClipBdBox"));
     PreClipBdBoxHolderPanel->hide();
 
-    resize(WindowWidth, 400);
+    resize(664, 400); // created 664 wide; every layout sets 656
 }
 
 TMessageForm::~TMessageForm() = default;
@@ -378,6 +384,10 @@ bool TMessageForm::eventFilter(QObject* watched, QEvent* event) {
                 return true;
         }
     }
+    if (watched == TopPanelLineAndTitle && dragEvent(event))
+        return true;
+    if (watched == this && event->type() == QEvent::WindowActivate)
+        scrollToTop(); // shown from its top whenever it becomes active, after the copy question too
     if (event->type() == QEvent::MouseMove && (watched == m_content || watched == MbOKpanel ||
                                                watched == mbYESNOpanel || watched == MbCUSTpanel))
         NonPnlBtnMouseMove();
@@ -444,6 +454,14 @@ bool TMessageForm::FormKeyDown(int Key, Qt::KeyboardModifiers) {
             CustPanelBtn1Click();
         else if (!MbOKpanel->isHidden())
             OKPnlBtnClick();
+        return true;
+    }
+    // The scroll keys jump to the ends, and only for a message cut to the screen.
+    if (Key == Qt::Key_PageUp || Key == Qt::Key_Up || Key == Qt::Key_PageDown || Key == Qt::Key_Down) {
+        if (ScrollNeeded) {
+            QScrollBar* bar = ScrollBox1->verticalScrollBar();
+            bar->setValue(Key == Qt::Key_PageUp || Key == Qt::Key_Up ? 0 : bar->maximum());
+        }
         return true;
     }
     return false;

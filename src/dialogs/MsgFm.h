@@ -3,11 +3,13 @@
 #include "MsgLayout.h"
 
 #include <QDialog>
+#include <memory>
 
 class QFrame;
 class QLabel;
 class QScrollArea;
 class QTextEdit;
+class TConfirm;
 class TPanelButton;
 class TWrapLabel;
 
@@ -104,9 +106,25 @@ public:
     void AllPnlBtnMouseOver(TPanelButton* Sender);
     void NonPnlBtnMouseMove();
     void RedXPanelClick(); // the close action
-    // Enter and Escape; the window sees every key before the focused control. Returns
-    // whether the key was taken.
+    // Enter, Escape and the scroll keys; the window sees every key before the focused
+    // control. Returns whether the key was taken.
     bool FormKeyDown(int Key, Qt::KeyboardModifiers Shift);
+    void CopyToClipboardPanelClick();
+    void MakeSmallerPanelClick();
+    void MakeBiggerPanelClick();
+    void ChangeSize(int Direction);
+    void CentreWindow(bool horizontally = true, bool vertically = true);
+    int FittedHeight() const;
+
+    // The copy as it reaches the clipboard: plain text with CR LF, and a rich form.
+    QString plainTextOfMessage() const;
+    QString richTextOfMessage();
+
+    // The question box the copy asks through (the program's one).
+    TConfirm* Confirm = nullptr;
+    bool Dragging = false;
+    int DragStartX = 0;
+    int DragStartY = 0;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -118,6 +136,10 @@ protected:
 private:
     void applyLayout(const MessageLayout& layout);
     void closeWith(TPanelButton* button, int result);
+    bool dragEvent(QEvent* event);
+    void scrollToTop();
+    TConfirm& confirm();
+    std::unique_ptr<TConfirm> m_ownConfirm;
     QList<TPanelButton*> allButtons() const;
 
     MessageLayout m_layout;

@@ -33,6 +33,8 @@ public:
 
     // Plain text onto the clipboard; failures are silent.
     virtual void setClipboardText(const QString& text) = 0;
+    // Plain text together with a rich (HTML) form of the same text; failures are silent.
+    virtual void setClipboardContent(const QString& text, const QString& html) = 0;
 
     virtual QSize primaryScreenSize() const = 0;
     virtual QRect workArea() const = 0;

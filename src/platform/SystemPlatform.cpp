@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QScreen>
 
 namespace {
@@ -101,6 +102,15 @@ bool SystemPlatform::inputQuery(QWidget* owner, const QString& caption, const QS
 void SystemPlatform::setClipboardText(const QString& text) {
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         clipboard->setText(text);
+}
+
+void SystemPlatform::setClipboardContent(const QString& text, const QString& html) {
+    if (QClipboard* clipboard = QGuiApplication::clipboard()) {
+        auto* data = new QMimeData;
+        data->setText(text);
+        data->setHtml(html);
+        clipboard->setMimeData(data);
+    }
 }
 
 QSize SystemPlatform::primaryScreenSize() const {

@@ -13,6 +13,7 @@ public:
     void showWarning(QWidget* owner, const QString& text) override;
     bool inputQuery(QWidget* owner, const QString& caption, const QString& prompt, QString& value) override;
     void setClipboardText(const QString& text) override;
+    void setClipboardContent(const QString& text, const QString& html) override;
     QSize primaryScreenSize() const override;
     QRect workArea() const override;
     bool fileExists(const QString& path) const override;

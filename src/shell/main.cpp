@@ -31,6 +31,7 @@ int main(int argc, char* argv[]) {
     TMessageForm MessageForm;
     Form1.setUpdateForm(&UpdateForm);
     UpdateForm.MessageForm = &MessageForm;
+    MessageForm.Confirm = &Confirm;
     QObject::connect(&Form1, &TForm1::closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
     QTimer::singleShot(0, &Form1, &TForm1::start);

@@ -1,5 +1,7 @@
 #include "PanelButton.h"
 
+#include "StyledButton.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
@@ -13,11 +15,19 @@ public:
     TPanelButton* button() const { return static_cast<TPanelButton*>(widget()); }
 
     QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name)
-            return widget()->accessibleName().isEmpty() ? button()->caption() : widget()->accessibleName();
+        if (t == QAccessible::Name) {
+            if (!widget()->accessibleName().isEmpty())
+                return widget()->accessibleName();
+            return button()->hasMnemonicCaption() ? captionWithoutMnemonic(button()->caption()) : button()->caption();
+        }
         if (t == QAccessible::Description)
             return widget()->accessibleDescription().isEmpty() ? widget()->toolTip() : widget()->accessibleDescription();
         return QAccessibleWidget::text(t);
+    }
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.defaultButton = button()->isDefaultButton();
+        return s;
     }
     QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
     void doAction(const QString& actionName) override {
@@ -68,6 +78,28 @@ void TPanelButton::setColour(const QColor& colour) {
     update();
 }
 
+void TPanelButton::setMnemonicCaption(bool on) {
+    m_mnemonic = on;
+    update();
+}
+
+void TPanelButton::setBorderVisible(bool on) {
+    m_border = on;
+    update();
+}
+
+void TPanelButton::setDefaultButton(bool on) {
+    if (m_default == on)
+        return;
+    m_default = on;
+    if (QAccessible::isActive()) {
+        QAccessible::State changed;
+        changed.defaultButton = true;
+        QAccessibleStateChangeEvent event(this, changed);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 void TPanelButton::click() {
     emit clicked();
 }
@@ -75,12 +107,15 @@ void TPanelButton::click() {
 void TPanelButton::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.fillRect(rect(), m_colour);
-    // Flat 1-pixel border, a shade darker than the fill.
-    painter.setPen(m_colour.darker(150));
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    if (m_border) {
+        // Flat 1-pixel border, a shade darker than the fill.
+        painter.setPen(m_colour.darker(150));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
     painter.setFont(font());
     painter.setPen(palette().color(QPalette::ButtonText));
-    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine, m_caption);
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextSingleLine | (m_mnemonic ? Qt::TextShowMnemonic : 0),
+                     m_caption);
     if (hasFocus()) {
         // Where the keyboard is: a dotted line inside the border.
         QPen pen(palette().color(QPalette::ButtonText), 1, Qt::DotLine);
@@ -106,6 +141,10 @@ void TPanelButton::mouseMoveEvent(QMouseEvent*) {
 
 void TPanelButton::enterEvent(QEnterEvent*) {
     emit pointerEntered();
+}
+
+void TPanelButton::leaveEvent(QEvent*) {
+    emit pointerLeft();
 }
 
 void TPanelButton::keyPressEvent(QKeyEvent* event) {

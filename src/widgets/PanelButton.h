@@ -20,9 +20,19 @@ public:
 
     void click(); // as the user's click does
 
+    // "&" underlines the next character and is not drawn (the screen reader's name drops it).
+    void setMnemonicCaption(bool on);
+    // Drawn with or without its own 1-pixel border.
+    void setBorderVisible(bool on);
+    // What a screen reader is told: this button answers Enter.
+    bool isDefaultButton() const { return m_default; }
+    bool hasMnemonicCaption() const { return m_mnemonic; }
+    void setDefaultButton(bool on);
+
 signals:
     void clicked();
     void pointerEntered(); // the mouse moved over the button
+    void pointerLeft();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -30,6 +40,7 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
@@ -40,4 +51,7 @@ private:
     QColor m_colour;
     int m_tag = 0;
     bool m_pressed = false;
+    bool m_mnemonic = false;
+    bool m_border = true;
+    bool m_default = false;
 };

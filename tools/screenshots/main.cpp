@@ -25,6 +25,7 @@ public:
     void shellOpenFile(QWidget*, const QString&, const QString&) override {}
     void shellOpenUrl(QWidget*, const QString&) override {}
     void setClipboardText(const QString&) override {}
+    void setClipboardContent(const QString&, const QString&) override {}
 
 private:
     QString m_folder;
