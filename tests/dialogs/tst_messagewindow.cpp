@@ -1,12 +1,15 @@
 // The message window itself: the layout applied to real controls, and every way of closing
 // it with its result, driven with keys and clicks while it is modal.
 #include "RecordingPlatform.h"
+#include "dialogs/ConfirmFrm.h"
 #include "dialogs/MsgFm.h"
 #include "platform/Fonts.h"
 #include "widgets/PanelButton.h"
 #include "widgets/WrapLabel.h"
 
 #include <QAccessible>
+#include <QClipboard>
+#include <QMimeData>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -160,6 +163,166 @@ private slots:
         });
         QCOMPARE(form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("YN"), {}, QStringLiteral("m")), 7);
         QCOMPARE(form->NoPnlBtn->colour(), QColor(0x0F, 0x45, 0x71)); // back to normal on closing
+    }
+
+    void sizeSteps_data() {
+        QTest::addColumn<QString>("clicks"); // "+" and "-" in order
+        QTest::newRow("four bigger, one more, back") << "+++++-";
+        QTest::newRow("four smaller, one more, back") << "-----+";
+    }
+    void sizeSteps() {
+        QFETCH(QString, clicks);
+        const QSize screen = Platform::current().primaryScreenSize();
+        const int max = screen.height() - 55;
+        QList<QRect> seen;
+        QList<int> steps;
+        QRect fitted;
+        whenModal([&](TMessageForm* f) {
+            fitted = f->geometry();
+            for (const QChar c : clicks) {
+                QTest::mouseClick(c == u'+' ? f->MakeBiggerPanel : f->MakeSmallerPanel, Qt::LeftButton);
+                seen << f->geometry();
+                steps << f->ZoomStep;
+            }
+            QTest::keyClick(f, Qt::Key_Escape);
+        });
+        form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), QStringLiteral("h"),
+                                QStringLiteral("one\ntwo\nthree\nfour\nfive\nsix\nseven\neight\nnine\nten"));
+        const auto centred = [&](int w, int h) {
+            int top = (screen.height() - h) / 2;
+            return QRect((screen.width() - w) / 2, std::max(5, top), w, std::min(h, max));
+        };
+        const int w = fitted.width(), h = fitted.height();
+        const QRect back = centred(656, h);
+        if (clicks.startsWith(u'+')) {
+            const QRect one = centred(w + 20, h + 100);
+            const QRect two(one.x(), 5, w + 20, max);
+            const QRect three((screen.width() - (w + 120)) / 2, 5, w + 120, max);
+            const QRect four((screen.width() - (w + 220)) / 2, 5, w + 220, max);
+            QCOMPARE(seen, QList<QRect>({one, two, three, four, four, back}));
+            QCOMPARE(steps, QList<int>({1, 2, 3, 4, 4, 0}));
+        } else {
+            const QRect one = centred(w, std::max(220, h - 20));
+            const QRect two = centred(w, 220);
+            const QRect three((screen.width() - (w - 100)) / 2, two.y(), w - 100, 220);
+            const QRect four((screen.width() - (w - 200)) / 2, two.y(), w - 200, 220);
+            QCOMPARE(seen, QList<QRect>({one, two, three, four, four, back}));
+            QCOMPARE(steps, QList<int>({-1, -2, -3, -4, -4, 0}));
+        }
+    }
+
+    void smallerStepStopsAt220() {
+        whenModal([&](TMessageForm* f) {
+            f->resize(656, 230);
+            f->ChangeSize(-1);
+            QCOMPARE(f->height(), 220);
+            f->resize(656, 600);
+            f->ZoomStep = 0;
+            f->ChangeSize(-1);
+            QCOMPARE(f->height(), 580);
+            QTest::keyClick(f, Qt::Key_Return);
+        });
+        form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), {}, QStringLiteral("m"));
+    }
+
+    void scrollKeysOnlyForACutMessage_data() {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("cut");
+        QTest::newRow("cut to the screen") << 200 << true;
+        QTest::newRow("fits, then made smaller") << 30 << false;
+    }
+    void scrollKeysOnlyForACutMessage() {
+        QFETCH(int, lines);
+        QFETCH(bool, cut);
+        QStringList text;
+        for (int i = 0; i < lines; ++i)
+            text << QStringLiteral("line %1").arg(i);
+        QList<int> positions;
+        whenModal([&](TMessageForm* f) {
+            if (!cut)
+                for (int i = 0; i < 4; ++i)
+                    f->ChangeSize(-1); // a scroll bar now, but ScrollNeeded stays false
+            QScrollBar* bar = f->ScrollBox1->verticalScrollBar();
+            QCoreApplication::processEvents();
+            QVERIFY(bar->maximum() > 0);
+            QTest::keyClick(f, Qt::Key_PageDown, Qt::ShiftModifier);
+            positions << bar->value();
+            QTest::keyClick(f, Qt::Key_Up);
+            positions << bar->value();
+            QTest::keyClick(f, Qt::Key_Down);
+            positions << bar->value() - bar->maximum();
+            bar->setValue(bar->maximum() / 2);
+            QTest::keyClick(f, Qt::Key_PageUp);
+            positions << bar->value();
+            QTest::keyClick(f, Qt::Key_Escape);
+        });
+        form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("YN"), {}, text.join(u'\n'));
+        QCOMPARE(form->ScrollNeeded, cut);
+        if (cut) {
+            QVERIFY(positions[0] > 0);
+            QCOMPARE(positions.mid(1), QList<int>({0, 0, 0}));
+        } else {
+            QCOMPARE(positions[0], 0);
+            QVERIFY(positions[3] > 0); // Page Up did nothing either
+        }
+    }
+
+    void dragsWithAnyMouseButton() {
+        QPoint moved;
+        whenModal([&](TMessageForm* f) {
+            const QPoint before = f->pos();
+            QWidget* strip = f->TopPanelLineAndTitle;
+            const auto send = [strip](QEvent::Type type, QPoint at, Qt::MouseButton b, Qt::MouseButtons bs) {
+                QMouseEvent e(type, QPointF(at), strip->mapToGlobal(QPointF(at)), b, bs, Qt::NoModifier);
+                QApplication::sendEvent(strip, &e);
+            };
+            send(QEvent::MouseButtonPress, {100, 10}, Qt::RightButton, Qt::RightButton);
+            send(QEvent::MouseMove, {60, 40}, Qt::NoButton, Qt::RightButton);
+            send(QEvent::MouseButtonRelease, {60, 40}, Qt::RightButton, Qt::NoButton);
+            moved = f->pos() - before;
+            QTest::keyClick(f, Qt::Key_Return);
+        });
+        form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), {}, QStringLiteral("m"));
+        QCOMPARE(moved, QPoint(-40, 30));
+    }
+
+    void copyToTheClipboardAfterYes_data() {
+        QTest::addColumn<char>("answer");
+        QTest::newRow("Yes copies") << 'y';
+        QTest::newRow("No leaves the clipboard") << 'n';
+    }
+    void copyToTheClipboardAfterYes() {
+        QFETCH(char, answer);
+        TConfirm confirm;
+        form->Confirm = &confirm;
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QString question;
+        whenModal([&](TMessageForm* f) {
+            QTimer::singleShot(0, [&] {
+                auto* c = qobject_cast<TConfirm*>(QApplication::activeModalWidget());
+                QVERIFY(c);
+                question = c->MessageLabel->text();
+                QTest::keyClick(c, answer);
+            });
+            QTest::mouseClick(f->CopyToClipboardPanel, Qt::LeftButton);
+            QTest::keyClick(f, Qt::Key_Return);
+        });
+        form->ShowModalMessage(QStringLiteral("T"), QStringLiteral("YN"), QStringLiteral("Heading"),
+                               QStringLiteral("line one\nline two"), QStringLiteral("-"), {},
+                               QStringLiteral("second"), {}, {}, {}, {}, {}, {}, {}, {}, {}, {});
+        QCOMPARE(question, QStringLiteral("This will copy all of the text in this message to the Windows Clipboard,\n"
+                                          "which will allow you to paste it into other software such as an editor "
+                                          "or word\nprocessor for printing etc.\n\nCopy to clipboard now?\n"));
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        if (answer == 'n') {
+            QCOMPARE(data->text(), QStringLiteral("before"));
+            return;
+        }
+        QCOMPARE(data->text(), QStringLiteral("\r\nHeading\r\nline one\r\nline two\r\n") + QString(120, u'-') +
+                                   QStringLiteral("\r\nsecond"));
+        QVERIFY(data->hasHtml());
+        QVERIFY(data->html().contains(QLatin1String("font-size:12pt; font-weight:700")));
+        QVERIFY(data->html().contains(QLatin1String("font-size:10pt")));
     }
 
     void sizedWindowHasNoStripButtons() {

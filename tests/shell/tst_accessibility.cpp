@@ -5,6 +5,7 @@
 #include "WhenShown.h"
 #include "platform/Fonts.h"
 #include "shell/MainFm.h"
+#include "dialogs/ConfirmFrm.h"
 #include "dialogs/MsgFm.h"
 #include "update/ProgressFm.h"
 #include "widgets/StyledButton.h"
@@ -95,9 +96,22 @@ private slots:
         QVERIFY(views.contains(QStringLiteral("message")));
     }
 
+    void confirmationView() {
+        TConfirm confirm;
+        QTimer::singleShot(0, [&] {
+            views.insert(QStringLiteral("confirm"), treeOf(&confirm));
+            QTest::keyClick(&confirm, 'y');
+        });
+        QCOMPARE(confirm.YesNo(QStringLiteral("Copy now?"), QStringLiteral("Y"), 2), 6);
+        const Tree& tree = views[QStringLiteral("confirm")];
+        QVERIFY2(tree.value(QStringLiteral("YesPanelBtn")).state.defaultButton, "Yes is announced as the default");
+        QVERIFY(!tree.value(QStringLiteral("NoPanelBtn")).state.defaultButton);
+        QVERIFY(tree.value(QStringLiteral("NoPanelBtn")).actions.contains(QAccessibleActionInterface::pressAction()));
+    }
+
     void everyReachableControlHasARoleAndAName_data() {
         QTest::addColumn<QString>("view");
-        for (const char* view : {"instructions", "2", "BDE", "problem", "message"})
+        for (const char* view : {"instructions", "2", "BDE", "problem", "message", "confirm"})
             QTest::newRow(view) << QString::fromLatin1(view);
     }
     void everyReachableControlHasARoleAndAName() {
@@ -140,6 +154,11 @@ private slots:
         QTest::newRow("message ok hidden") << "message" << "OKPnlBtn" << button << "OK" << false;
         QTest::newRow("message close box") << "message" << "RedXPanel" << button << "close" << true;
         QTest::newRow("message copy") << "message" << "CopyToClipboardPanel" << button << "copy to clipboard" << true;
+        QTest::newRow("confirm title") << "confirm" << "TopPanelLineAndTitle" << text << "  Confirm..." << true;
+        QTest::newRow("confirm text") << "confirm" << "MessageLabel" << text << "Copy now?\n" << true;
+        QTest::newRow("confirm yes") << "confirm" << "YesPanelBtn" << button << "Yes" << true;
+        QTest::newRow("confirm no") << "confirm" << "NoPanelBtn" << button << "No" << true;
+        QTest::newRow("confirm ok hidden") << "confirm" << "OKPanelBtn" << button << "OK" << false;
         QTest::newRow("problem hides buttons") << "problem" << "CancelBtn" << button << "Cancel" << false;
     }
     void controls() {

@@ -1,10 +1,12 @@
 // Renders each window and view to PNG files, offscreen, for the README.
 // Usage: tallyaid_screenshots OUTPUT_FOLDER (the maker's site comes from TALLYAID_MAKER_SITE).
+#include "dialogs/ConfirmFrm.h"
 #include "dialogs/MsgFm.h"
 #include "platform/Fonts.h"
 #include "platform/SystemPlatform.h"
 #include "shell/MainFm.h"
 #include "update/ProgressFm.h"
+#include "widgets/PanelButton.h"
 #include "widgets/StyledButton.h"
 
 #include <QApplication>
@@ -14,6 +16,7 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QPainter>
+#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -149,6 +152,33 @@ int main(int argc, char* argv[]) {
         });
         form.AltDownloadBtn->click();
     });
+
+    // The confirmation dialog in each look.
+    TConfirm confirm;
+    const auto shootConfirm = [&](const QString& file, const QString& keys, const std::function<int()>& ask) {
+        QTimer::singleShot(0, [&confirm, &out, file, keys] {
+            for (const QChar key : keys)
+                QTest::keyClick(&confirm, key.toLatin1());
+            confirm.grab().save(out.filePath(file));
+            confirm.YesPanelBtn->isVisible() ? confirm.YesPanelBtnClick() : confirm.OKPanelBtnClick();
+        });
+        ask();
+    };
+    const QString question = QStringLiteral("Copy the payslips of this pay run to the clipboard?");
+    for (int type = 1; type <= 4; ++type)
+        shootConfirm(QStringLiteral("confirm-type%1.png").arg(type), QString(),
+                     [&] { return confirm.YesNo(question, type == 2 ? QStringLiteral("Y") : QString(), type); });
+    shootConfirm(QStringLiteral("confirm-custom.png"), QString(), [&] {
+        return confirm.CustomYesNoButtons(QStringLiteral("How should the report be sent?"), QStringLiteral("&Print"),
+                                          QStringLiteral("&Email"), QStringLiteral("&Save"),
+                                          QStringLiteral("Send report"), QString(), true, 9);
+    });
+    shootConfirm(QStringLiteral("confirm-notice-red.png"), QStringLiteral("qqq"), [&] {
+        return confirm.CustomYesNoButtons(QStringLiteral("How should the report be sent?"), QStringLiteral("&Print"),
+                                          QStringLiteral("&Email"), QStringLiteral("&Save"),
+                                          QStringLiteral("Send report"), QString(), true, 9);
+    });
+    shootConfirm(QStringLiteral("confirm-ok.png"), QString(), [&] { return confirm.Ok(QStringLiteral("Saved.")); });
     Platform::setCurrent(nullptr);
     return 0;
 }
