@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HttpsTransfer.h"
 #include "validate/Validate.h"
 
 #include <QDialog>
@@ -129,10 +130,19 @@ private:
     void removeFile(const QString& name);
     void startProgram(const QString& fileName);
     // Fetches another program (database engine, remote support) and starts it, or shows a problem code.
-    void fetchOtherProgram(const QString& file, int missingCode, int failedCode, const std::function<void()>& fetch);
+    void fetchOtherProgram(const QString& file, int missingCode, int failedCode, bool signedByMaker,
+                           const std::function<void()>& fetch);
     void applyProgress(qint64 contentLength, qint64 readCount);
     void repaintNow(QWidget* widget);
     void offerWebsite(bool alternative); // Options 2 and 3
+    HttpsTransfer::Result runTransfer(const QString& url, int fd, const HttpsTransfer::Settings& settings,
+                                      bool showProgress);
+    // A small file (at most `cap` bytes) fetched into memory; empty when it could not be had.
+    QByteArray fetchSmallFile(const QString& url, const QString& name, qint64 cap);
+    // Whether the program `name` in the program folder may be started: always when the
+    // build carries no key; otherwise only with the maker's valid signature. A program
+    // that fails the check is deleted.
+    bool signatureAllows(const QString& name);
     TMessageForm& messageForm();
     std::unique_ptr<TMessageForm> m_ownMessageForm;
 

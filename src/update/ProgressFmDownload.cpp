@@ -70,26 +70,7 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
         settings.totalTimeoutMs = versionFileDeadlineMs;
     settings.extraCaFile = Sites::extraCaFile();
 
-    m_reportPosted = false;
-    m_reportHeld = false;
-    HttpsTransfer::Result result;
-    {
-        HttpsTransfer client(settings);
-        QEventLoop loop;
-        const int fd = file.handle();
-        // The window repaints and takes queued progress while the transfer runs, but clicks
-        // and keys wait until the download has returned.
-        std::thread worker([&] {
-            result = client.get(Url, fd, [this](std::int64_t length, std::int64_t read) {
-                return NetHTTPClientReceiveData(length, read);
-            });
-            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-        });
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-        worker.join();
-    }
-    if (m_reportHeld)
-        applyProgress(m_heldLength, m_heldRead);
+    const HttpsTransfer::Result result = runTransfer(Url, file.handle(), settings, true);
 
     QString failure;
     const bool returned =
@@ -123,6 +104,56 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
             platform.deleteFile(path);
         throw TallyError(failure);
     }
+}
+
+HttpsTransfer::Result TUpdateForm::runTransfer(const QString& url, int fd, const HttpsTransfer::Settings& settings,
+                                              bool showProgress) {
+    m_reportPosted = false;
+    m_reportHeld = false;
+    HttpsTransfer::Result result;
+    HttpsTransfer client(settings);
+    QEventLoop loop;
+    // The window repaints and takes queued progress while the transfer runs, but clicks
+    // and keys wait until the download has returned.
+    std::thread worker([&] {
+        result = client.get(url, fd, [this, showProgress](std::int64_t length, std::int64_t read) {
+            return showProgress ? NetHTTPClientReceiveData(length, read) : bool(FCancelled);
+        });
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    worker.join();
+    if (m_reportHeld)
+        applyProgress(m_heldLength, m_heldRead);
+    return result;
+}
+
+QByteArray TUpdateForm::fetchSmallFile(const QString& url, const QString& name, qint64 cap) {
+    // Staged in the program folder like any download, read back, and removed.
+    Platform& platform = Platform::current();
+    const QString partPath = ProgramFolder + partialFileName(name);
+    const QFileInfo leftover(partPath);
+    if (leftover.exists() || leftover.isSymLink())
+        platform.deleteFile(partPath);
+    QFile file(partPath);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::NewOnly))
+        return {};
+    HttpsTransfer::Settings settings;
+    settings.connectTimeoutMs = connectTimeoutMs;
+    settings.responseTimeoutMs = responseTimeoutMs;
+    settings.lowSpeedWindowMs = lowSpeedWindowMs;
+    settings.totalTimeoutMs = versionFileDeadlineMs;
+    settings.maxBodyBytes = cap;
+    settings.extraCaFile = Sites::extraCaFile();
+    FDownloadInProgress = true;
+    const HttpsTransfer::Result result = runTransfer(url, file.handle(), settings, false);
+    FDownloadInProgress = false;
+    QByteArray content;
+    if (result.outcome == HttpsTransfer::Outcome::Completed && result.statusCode == 200 && file.seek(0))
+        content = file.read(cap + 1);
+    file.close();
+    platform.deleteFile(partPath);
+    return content;
 }
 
 bool TUpdateForm::NetHTTPClientReceiveData(qint64 AContentLength, qint64 AReadCount) {

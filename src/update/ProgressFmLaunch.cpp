@@ -2,6 +2,7 @@
 #include "ProgressFm.h"
 
 #include "FileNames.h"
+#include "Signature.h"
 #include "Sites.h"
 #include "platform/Platform.h"
 #include "widgets/StyledButton.h"
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
+#include <QUrl>
 #include <QPushButton>
 
 void TUpdateForm::DownloadBtnClick() {
@@ -35,8 +37,14 @@ void TUpdateForm::DownloadBtnClick() {
             ShowProblemInfo(name, 300);
             failed = true;
         }
-        // A copy the failed download did not replace is started all the same.
+        // A copy the failed download did not replace is started all the same, if the maker
+        // signed it (when this build checks signatures at all).
         if (Platform::current().fileExists(ProgramFolder + name)) {
+            if (!signatureAllows(name)) {
+                if (!failed)
+                    ShowProblemInfo(name, 300);
+                return;
+            }
             startProgram(name);
         } else if (!failed) {
             ShowProblemInfo(name, 301);
@@ -62,7 +70,7 @@ void TUpdateForm::DownloadOtherButtonClick() {
         RunDatabaseEngineSetup();
 }
 
-void TUpdateForm::fetchOtherProgram(const QString& file, int missingCode, int failedCode,
+void TUpdateForm::fetchOtherProgram(const QString& file, int missingCode, int failedCode, bool signedByMaker,
                                     const std::function<void()>& fetch) {
     bool shown = false;
     Platform& platform = Platform::current();
@@ -75,6 +83,11 @@ void TUpdateForm::fetchOtherProgram(const QString& file, int missingCode, int fa
     try {
         fetch();
         if (platform.fileExists(ProgramFolder + file)) {
+            if (signedByMaker && !signatureAllows(file)) {
+                ShowProblemInfo(file, failedCode);
+                shown = true;
+                return;
+            }
             startProgram(file);
             close();
         } else {
@@ -87,13 +100,36 @@ void TUpdateForm::fetchOtherProgram(const QString& file, int missingCode, int fa
     }
 }
 
+bool TUpdateForm::signatureAllows(const QString& name) {
+    const QByteArray key = UpdateSignature::trustedKey();
+    if (key.isEmpty())
+        return true;
+    const QString sigName = name + QStringLiteral(".sig");
+    const QByteArray content =
+        fetchSmallFile(Sites::downloadFolderUrl() + QString::fromLatin1(QUrl::toPercentEncoding(sigName)), sigName,
+                       UpdateSignature::MaxSignatureFileBytes);
+    const QByteArray signature = UpdateSignature::parseSignatureFile(content);
+    if (!signature.isEmpty()) {
+        const QByteArray digest = UpdateSignature::sha256OfFile(ProgramFolder + name);
+        if (!digest.isEmpty() && UpdateSignature::verify(key, UpdateSignature::message(name, digest), signature))
+            return true;
+    }
+    ShowDetails(QStringLiteral("Signature not valid: ") + name);
+    try {
+        Platform::current().deleteFile(ProgramFolder + name);
+    } catch (...) {
+    }
+    return false;
+}
+
 void TUpdateForm::RunDatabaseEngineSetup() {
     const QString file = QStringLiteral("setupbd.exe");
-    fetchOtherProgram(file, 101, 102, [&] { DownloadFromSite(file, file); });
+    fetchOtherProgram(file, 101, 102, true, [&] { DownloadFromSite(file, file); });
 }
 
 void TUpdateForm::RunRemoteSupportTool() {
     const QString file = QStringLiteral("TeamViewerQS_x64.exe");
     // Straight from the vendor, not through the maker's download folder.
-    fetchOtherProgram(file, 401, 402, [&] { DownloadFile(Sites::vendorUrl(), file); });
+    // The vendor's tool is not signed by the maker: no signature is asked for.
+    fetchOtherProgram(file, 401, 402, false, [&] { DownloadFile(Sites::vendorUrl(), file); });
 }

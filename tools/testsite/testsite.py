@@ -20,6 +20,9 @@ behaviours that real servers show when things go wrong:
   /_/gzipte/BYTES             BYTES zero bytes sent as "Transfer-Encoding: gzip" (a few
                               hundred bytes on the wire), ended by closing
   /_/endless                  a body without length that never ends
+  /_/sigcount                 how many requests for a path ending in ".sig" it has seen
+  NAME (missing) + NAME.tohttp  a file NAME that is missing but has NAME.tohttp beside it
+                              is redirected to the plain-http listener
 
 A second HTTPS listener (wrongname=PORT) serves the same site with a certificate from the
 same CA, issued for another host name.
@@ -43,6 +46,7 @@ import time
 import urllib.parse
 
 HTTP_COUNT = 0
+SIG_COUNT = 0
 HTTP_LOCK = threading.Lock()
 
 
@@ -126,8 +130,14 @@ class Site(http.server.BaseHTTPRequestHandler):
         slowfail = re.fullmatch(r".*/slowfail-(\d+)-(\d+)\.exe", path)
         if slowfail:
             return self.slow_failure(int(slowfail.group(1)) / 1000.0, int(slowfail.group(2)))
+        if path.endswith(".sig"):
+            global SIG_COUNT
+            with HTTP_LOCK:
+                SIG_COUNT += 1
         if not path.startswith("/_/"):
             data = self.file_bytes(path.lstrip("/"))
+            if data is None and self.file_bytes(path.lstrip("/") + ".tohttp") is not None:
+                return self.redirect(302, f"http://127.0.0.1:{self.http_port}{path}")
             return self.send_body(200, data) if data is not None else self.not_found()
         parts = path[3:].split("/")
         kind, args = parts[0], parts[1:]
@@ -231,6 +241,9 @@ class Site(http.server.BaseHTTPRequestHandler):
                 self.wfile.flush()
                 time.sleep(interval)
             return
+        if kind == "sigcount":
+            with HTTP_LOCK:
+                return self.send_body(200, str(SIG_COUNT).encode(), content_type="text/plain")
         if kind == "httpcount":
             with HTTP_LOCK:
                 return self.send_body(200, str(HTTP_COUNT).encode(), content_type="text/plain")

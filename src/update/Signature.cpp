@@ -1,0 +1,141 @@
+#include "Signature.h"
+
+#include <QFile>
+#include <QtGlobal>
+
+#include <openssl/bio.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+#include <memory>
+
+#ifdef TALLYAID_HAS_UPDATE_KEY
+#include "UpdateKey.h"
+#endif
+
+namespace {
+struct Free {
+    void operator()(EVP_PKEY* key) const { EVP_PKEY_free(key); }
+    void operator()(EVP_MD_CTX* ctx) const { EVP_MD_CTX_free(ctx); }
+    void operator()(BIO* bio) const { BIO_free(bio); }
+};
+template <typename T>
+using Owned = std::unique_ptr<T, Free>;
+
+Owned<EVP_PKEY> readKey(const QByteArray& pem, bool isPrivate) {
+    Owned<BIO> bio(BIO_new_mem_buf(pem.constData(), static_cast<int>(pem.size())));
+    if (!bio)
+        return nullptr;
+    Owned<EVP_PKEY> key(isPrivate ? PEM_read_bio_PrivateKey(bio.get(), nullptr, nullptr, nullptr)
+                                  : PEM_read_bio_PUBKEY(bio.get(), nullptr, nullptr, nullptr));
+    if (key && EVP_PKEY_get_id(key.get()) != EVP_PKEY_ED25519)
+        return nullptr;
+    return key;
+}
+} // namespace
+
+namespace UpdateSignature {
+
+QByteArray context() {
+    return QByteArrayLiteral("tallyaid installer signature v1\n");
+}
+
+QByteArray message(const QString& fileName, const QByteArray& sha256) {
+    const QByteArray name = fileName.toUtf8();
+    QByteArray out = context();
+    out += char((name.size() >> 8) & 0xFF);
+    out += char(name.size() & 0xFF);
+    out += name;
+    out += sha256;
+    return out;
+}
+
+QByteArray parseSignatureFile(const QByteArray& content) {
+    if (content.size() > MaxSignatureFileBytes)
+        return {};
+    QByteArray line = content;
+    if (line.endsWith("\r\n"))
+        line.chop(2);
+    else if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.size() != 88)
+        return {};
+    const auto decoded = QByteArray::fromBase64Encoding(line, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded || decoded.decoded.size() != 64)
+        return {};
+    return decoded.decoded;
+}
+
+QByteArray sha256OfFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    Owned<EVP_MD_CTX> ctx(EVP_MD_CTX_new());
+    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1)
+        return {};
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = file.read(block.data(), block.size());
+        if (got < 0)
+            return {};
+        if (got == 0)
+            break;
+        EVP_DigestUpdate(ctx.get(), block.constData(), static_cast<size_t>(got));
+    }
+    QByteArray digest(32, Qt::Uninitialized);
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(digest.data()), &length) != 1 || length != 32)
+        return {};
+    return digest;
+}
+
+bool verify(const QByteArray& publicKeyPem, const QByteArray& message, const QByteArray& signature) {
+    if (signature.size() != 64)
+        return false;
+    Owned<EVP_PKEY> key = readKey(publicKeyPem, false);
+    Owned<EVP_MD_CTX> ctx(EVP_MD_CTX_new());
+    if (!key || !ctx || EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, key.get()) != 1)
+        return false;
+    return EVP_DigestVerify(ctx.get(), reinterpret_cast<const unsigned char*>(signature.constData()),
+                            static_cast<size_t>(signature.size()),
+                            reinterpret_cast<const unsigned char*>(message.constData()),
+                            static_cast<size_t>(message.size())) == 1;
+}
+
+QByteArray sign(const QByteArray& privateKeyPem, const QByteArray& message) {
+    Owned<EVP_PKEY> key = readKey(privateKeyPem, true);
+    Owned<EVP_MD_CTX> ctx(EVP_MD_CTX_new());
+    if (!key || !ctx || EVP_DigestSignInit(ctx.get(), nullptr, nullptr, nullptr, key.get()) != 1)
+        return {};
+    QByteArray signature(64, Qt::Uninitialized);
+    size_t length = static_cast<size_t>(signature.size());
+    if (EVP_DigestSign(ctx.get(), reinterpret_cast<unsigned char*>(signature.data()), &length,
+                       reinterpret_cast<const unsigned char*>(message.constData()),
+                       static_cast<size_t>(message.size())) != 1 ||
+        length != 64)
+        return {};
+    return signature;
+}
+
+QByteArray signatureFileContent(const QByteArray& signature) {
+    return signature.toBase64() + '\n';
+}
+
+QByteArray trustedKey() {
+#ifdef TALLYAID_TEST_OVERRIDES
+    const QString path = qEnvironmentVariable("TALLYAID_UPDATE_KEY_FILE");
+    if (!path.isEmpty()) {
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly))
+            return file.read(64 * 1024);
+        return QByteArrayLiteral("unreadable key file"); // fails every check rather than none
+    }
+#endif
+#ifdef TALLYAID_HAS_UPDATE_KEY
+    return QByteArrayLiteral(TALLYAID_UPDATE_KEY_PEM);
+#else
+    return {};
+#endif
+}
+
+} // namespace UpdateSignature
