@@ -31,11 +31,12 @@ start_site() {
 
 # start_xvfb: a virtual display of our own; sets DISPLAY. Xvfb picks a free display number
 # itself and says which (-displayfd), so a server that is still going away elsewhere is
-# never mistaken for ours.
+# never mistaken for ours. -noreset: the server would otherwise reset whenever its last
+# client leaves, refusing the next program for a moment.
 start_xvfb() {
   local out
   out=$(mktemp)
-  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$out" >/dev/null 2>&1 &
+  Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp -noreset 3>"$out" >/dev/null 2>&1 &
   _cleanup_pids+=($!)
   if ! wait_until 20 test -s "$out"; then
     rm -f "$out"

@@ -153,13 +153,17 @@ class Site(http.server.BaseHTTPRequestHandler):
             body = f"<html><body><h1>{code} {self.responses.get(code, ('',))[0]}</h1></body></html>".encode()
             return self.send_body(code, body, content_type="text/html")
         if kind == "gzipte":
-            body = gzip.compress(bytes(int(args[0])))
+            # Headers first: compressing takes a while, and a client must not wait for it.
             self.send_response(200)
             self.send_header("Transfer-Encoding", "gzip")
             self.send_header("Connection", "close")
             self.close_connection = True
             self.end_headers()
-            self.wfile.write(body)
+            self.wfile.flush()
+            try:
+                self.wfile.write(gzip.compress(bytes(int(args[0])), compresslevel=1))
+            except OSError:
+                pass
             return
         if kind == "endless":
             self.send_response(200)
