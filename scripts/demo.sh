@@ -18,6 +18,12 @@ for f in twv2.vn twvtest.vn twvtest2.vn; do printf '2.74\r\n-\r\ntwv2up.exe\r\n'
 for f in twdownloads/twv2up.exe twdownloads/setupbd.exe download/TeamViewerQS_x64.exe; do
   printf 'Stand-in for %s from the Tallyaid demo site. It does nothing.\n' "$(basename "$f")" >"$work/site/$f"
 done
+# The demo site is signed with a throwaway key made now, and the demo program checks it.
+openssl genpkey -algorithm ed25519 -out "$work/demo-key.pem" 2>/dev/null
+openssl pkey -in "$work/demo-key.pem" -pubout -out "$work/demo-key.pub"
+"${TALLYAID_BUILD_DIR:-build}/tools/tallyaid-sign" "$work/demo-key.pem" \
+  "$work/site/twdownloads/twv2up.exe" "$work/site/twdownloads/setupbd.exe" >/dev/null
+export TALLYAID_UPDATE_KEY_FILE="$work/demo-key.pub"
 start_site "$work/site" "$work"
 export TALLYAID_MAKER_SITE="$SITE_URL" TALLYAID_CA_FILE="$SITE_CA"
 export TALLYAID_VENDOR_URL="$SITE_URL/download/TeamViewerQS_x64.exe"
