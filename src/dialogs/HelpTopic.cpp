@@ -5,6 +5,8 @@
 
 #include <QIODevice>
 
+#include <algorithm>
+
 namespace {
 constexpr qint64 kBlock = 1 << 20;
 
@@ -42,8 +44,10 @@ bool HelpLineReader::next(QByteArray& line) {
         m_pos = 0;
         if (m_end)
             return !line.isEmpty();
-        m_buffer.resize(kBlock);
-        const qint64 got = m_device.read(m_buffer.data(), kBlock);
+        // Large blocks for a large file, small ones for a small file.
+        const qint64 want = std::clamp<qint64>(m_device.bytesAvailable(), 4096, kBlock);
+        m_buffer.resize(want);
+        const qint64 got = m_device.read(m_buffer.data(), want);
         if (got < 0)
             throw TallyError(QStringLiteral("Cannot read the help file: %1").arg(m_device.errorString()));
         m_buffer.resize(got);

@@ -1,6 +1,8 @@
 // The version check: which release is the latest, which one is installed.
 #include "ProgressFm.h"
 
+#include "VersionFile.h"
+
 #include "platform/AnsiTextFile.h"
 #include "platform/Error.h"
 #include "widgets/StyledButton.h"
@@ -32,12 +34,11 @@ void TUpdateForm::CheckForUpdatesBtnClick() {
             // After a failed download the file is normally gone and this raises; an older
             // copy that survived is read, but the window stays in the problem view.
             AnsiTextFile file(ProgramFolder + name);
-            if (!file.atEnd()) {
-                LatestVersion = StrToCurrencyInRange(TrimControls(file.readLine()), 2, 0, 99 * CurrencyScale, 0);
-                LatestVersionSuffix = TrimControls(file.readLine());
-                if (LatestVersionSuffix == QLatin1String("-"))
-                    LatestVersionSuffix.clear();
-                InstallerFileName = TrimControls(file.readLine());
+            const VersionFile version = VersionFile::read(file);
+            if (!version.empty) {
+                LatestVersion = version.latest;
+                LatestVersionSuffix = version.suffix;
+                InstallerFileName = version.installer;
                 ShowDetails(InstallerFileName);
             }
         }

@@ -1,0 +1,19 @@
+// The signature-file parsing and the message layout of signatures.
+#include "FuzzInput.h"
+#include "update/Signature.h"
+
+#include <cstdio>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput in(data, size);
+    const auto split = in.take<std::uint16_t>();
+    const QByteArray content = in.bytes(split % 6000);
+    const QByteArray parsed = UpdateSignature::parseSignatureFile(content);
+    FUZZ_CHECK(parsed.isEmpty() || (parsed.size() == 64 && content.size() <= UpdateSignature::MaxSignatureFileBytes));
+    const QString name = QString::fromUtf8(in.bytes(300));
+    const QByteArray m = UpdateSignature::message(name, QByteArray(32, 'd'));
+    FUZZ_CHECK(m.startsWith(UpdateSignature::context()) && m.size() == 32 + 2 + name.toUtf8().size() + 32);
+    // Arbitrary bytes as a key or signature never verify.
+    FUZZ_CHECK(!UpdateSignature::verify(content, m, parsed.isEmpty() ? QByteArray(64, 's') : parsed));
+    return 0;
+}
