@@ -10,7 +10,8 @@ packages=(
   openssl ca-certificates python3 curl
   fonts-liberation fonts-open-sans fonts-wine fontconfig
   xvfb xdotool x11-utils imagemagick python3-xlib
-  locales time
+  locales time libssl-dev
+  clang libclang-rt-14-dev
 )
 
 missing=()
