@@ -12,6 +12,7 @@ packages=(
   xvfb xdotool x11-utils imagemagick python3-xlib
   locales time libssl-dev
   clang libclang-rt-14-dev
+  g++-mingw-w64-x86-64-posix
 )
 
 missing=()

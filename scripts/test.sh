@@ -21,6 +21,11 @@ if [ $mode = all ] || [ $mode = quick ]; then
   (cd "${TALLYAID_BUILD_DIR:-build}" && ctest --output-on-failure -j2 "$@")
 fi
 
+if [ $mode = all ] || [ $mode = quick ]; then
+  stage "Windows compile check"
+  bash scripts/wincheck.sh
+fi
+
 if [ $mode = all ] || [ $mode = sanitize ]; then
   # AddressSanitizer and UBSan over every test, the end-to-end script included. Only the
   # system libraries' own leaks are suppressed (tests/sanitize/lsan.supp).

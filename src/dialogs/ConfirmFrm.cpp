@@ -3,6 +3,7 @@
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "widgets/PanelButton.h"
+#include "widgets/Panels.h"
 #include "widgets/WrapLabel.h"
 
 #include <QApplication>
@@ -29,19 +30,6 @@ constexpr int kBandHeight = 4;
 constexpr int kRowHeight = 32;
 constexpr int kLabelTop = 8;
 
-void paint(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
-QWidget* panel(QWidget* parent, const char* name, const QColor& colour) {
-    auto* widget = new QWidget(parent);
-    widget->setObjectName(QLatin1String(name));
-    paint(widget, colour);
-    return widget;
-}
 
 QLabel* stripLabel(QWidget* parent, const char* name, const QFont& font) {
     auto* label = new QLabel(parent);
@@ -119,11 +107,11 @@ TConfirm::TConfirm(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("Confirm"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setModal(true);
-    paint(this, kFrameColour);
+    paintBackground(this, kFrameColour);
 
-    PanelForOutsideBorder = panel(this, "PanelForOutsideBorder", kFrameColour);
+    PanelForOutsideBorder = colouredPanel(this, "PanelForOutsideBorder", kFrameColour);
     const QFont stripFont = pixelFont(QStringLiteral("Segoe UI Semibold"), 12, true);
-    TopPanelLineAndTitleBack = panel(PanelForOutsideBorder, "TopPanelLineAndTitleBack", kFrameColour);
+    TopPanelLineAndTitleBack = colouredPanel(PanelForOutsideBorder, "TopPanelLineAndTitleBack", kFrameColour);
     MessageIcon = stripLabel(TopPanelLineAndTitleBack, "MessageIcon", pixelFont(QStringLiteral("Arial"), 13, true));
     MessageIcon->setAlignment(Qt::AlignCenter);
     MessageIcon->setAutoFillBackground(true);
@@ -134,20 +122,20 @@ TConfirm::TConfirm(QWidget* parent) : QDialog(parent) {
     UseMouseNotice->setText(QStringLiteral("  (Please click one of the buttons)  "));
     UseMouseNotice->setAlignment(Qt::AlignCenter);
     UseMouseNotice->hide();
-    Panel1 = panel(PanelForOutsideBorder, "Panel1", kFrameColour);
+    Panel1 = colouredPanel(PanelForOutsideBorder, "Panel1", kFrameColour);
 
-    MessagePanel = panel(PanelForOutsideBorder, "MessagePanel", kCreationArea);
+    MessagePanel = colouredPanel(PanelForOutsideBorder, "MessagePanel", kCreationArea);
     MessageLabel = new TWrapLabel(true, MessagePanel);
     MessageLabel->setObjectName(QStringLiteral("MessageLabel"));
     MessageLabel->setAutoFillBackground(false); // no background of its own
     MessageLabel->setFont(pixelFont(QStringLiteral("Arial"), 12));
     setMessageText(Qt::black, false);
 
-    BtnPanelHolderPanel = panel(MessagePanel, "BtnPanelHolderPanel", kHolderColour);
+    BtnPanelHolderPanel = colouredPanel(MessagePanel, "BtnPanelHolderPanel", kHolderColour);
     BtnPanelHolderPanel->setFont(pixelFont(QStringLiteral("Arial"), 11));
-    YesNoPanel = panel(BtnPanelHolderPanel, "YesNoPanel", kRowColour);
-    OkCancelPanel = panel(BtnPanelHolderPanel, "OkCancelPanel", kRowColour);
-    PadLeftOfCANCEL = panel(OkCancelPanel, "PadLeftOfCANCEL", kRowColour);
+    YesNoPanel = colouredPanel(BtnPanelHolderPanel, "YesNoPanel", kRowColour);
+    OkCancelPanel = colouredPanel(BtnPanelHolderPanel, "OkCancelPanel", kRowColour);
+    PadLeftOfCANCEL = colouredPanel(OkCancelPanel, "PadLeftOfCANCEL", kRowColour);
 
     const auto face = [this](QWidget* frame, const char* name, const QString& caption) {
         auto* button = new TPanelButton(caption, frame);
@@ -164,19 +152,19 @@ TConfirm::TConfirm(QWidget* parent) : QDialog(parent) {
         connect(button, &TPanelButton::pointerLeft, this, [this, button] { AllPnlBtnMouseLeave(button); });
         return button;
     };
-    YesPanelBtnBACK = panel(YesNoPanel, "YesPanelBtnBACK", kRowColour);
-    YesPanelBtnBorder = panel(YesPanelBtnBACK, "YesPanelBtnBorder", kButtonFrame);
+    YesPanelBtnBACK = colouredPanel(YesNoPanel, "YesPanelBtnBACK", kRowColour);
+    YesPanelBtnBorder = colouredPanel(YesPanelBtnBACK, "YesPanelBtnBorder", kButtonFrame);
     YesPanelBtn = face(YesPanelBtnBorder, "YesPanelBtn", QStringLiteral("&Yes"));
-    NoPanelBtnBACK = panel(YesNoPanel, "NoPanelBtnBACK", kRowColour);
-    NoPanelBtnBorder = panel(NoPanelBtnBACK, "NoPanelBtnBorder", kButtonFrame);
+    NoPanelBtnBACK = colouredPanel(YesNoPanel, "NoPanelBtnBACK", kRowColour);
+    NoPanelBtnBorder = colouredPanel(NoPanelBtnBACK, "NoPanelBtnBorder", kButtonFrame);
     NoPanelBtn = face(NoPanelBtnBorder, "NoPanelBtn", QStringLiteral("&No"));
-    OtherPanelBtnBACK = panel(YesNoPanel, "OtherPanelBtnBACK", kRowColour);
-    OtherPanelBtnBorder = panel(OtherPanelBtnBACK, "OtherPanelBtnBorder", kButtonFrame);
+    OtherPanelBtnBACK = colouredPanel(YesNoPanel, "OtherPanelBtnBACK", kRowColour);
+    OtherPanelBtnBorder = colouredPanel(OtherPanelBtnBACK, "OtherPanelBtnBorder", kButtonFrame);
     OtherPanelBtn = face(OtherPanelBtnBorder, "OtherPanelBtn", QString());
     OtherPanelBtnBACK->hide();
-    OKPanelBtnBACK = panel(OkCancelPanel, "OKPanelBtnBACK", kButtonFrame);
+    OKPanelBtnBACK = colouredPanel(OkCancelPanel, "OKPanelBtnBACK", kButtonFrame);
     OKPanelBtn = face(OKPanelBtnBACK, "OKPanelBtn", QStringLiteral("&OK"));
-    CancelPanelBtnBACK = panel(OkCancelPanel, "CancelPanelBtnBACK", kButtonFrame);
+    CancelPanelBtnBACK = colouredPanel(OkCancelPanel, "CancelPanelBtnBACK", kButtonFrame);
     CancelPanelBtn = face(CancelPanelBtnBACK, "CancelPanelBtn", QStringLiteral("&Cancel"));
     connect(YesPanelBtn, &TPanelButton::clicked, this, &TConfirm::YesPanelBtnClick);
     connect(NoPanelBtn, &TPanelButton::clicked, this, &TConfirm::NoPanelBtnClick);
@@ -253,7 +241,7 @@ void TConfirm::placeButtons() {
 }
 
 void TConfirm::setAreaColour(const QColor& colour) {
-    paint(MessagePanel, colour);
+    paintBackground(MessagePanel, colour);
 }
 
 void TConfirm::setMessageText(const QColor& colour, bool bold) {
@@ -290,7 +278,7 @@ void TConfirm::ApplyMessageType(std::int8_t AType, bool colourArea) {
     MessageIcon->setVisible(look.glyph != nullptr);
     if (look.glyph) {
         MessageIcon->setText(QLatin1String(look.glyph));
-        paint(MessageIcon, QColor(look.icon));
+        paintBackground(MessageIcon, QColor(look.icon));
     }
     if (colourArea && look.area != 0)
         setAreaColour(QColor(look.area));
@@ -413,12 +401,12 @@ void TConfirm::FormShow() {
     m_notice = NoticeLook::Hidden;
     UseMouseNotice->hide();
     UseMouseNotice->setAutoFillBackground(false);
-    paint(UseMouseNotice, kNoticeBlue);
+    paintBackground(UseMouseNotice, kNoticeBlue);
     UseMouseNotice->setAutoFillBackground(false);
-    paint(YesNoPanel, kRowColour);
-    paint(OkCancelPanel, kRowColour);
+    paintBackground(YesNoPanel, kRowColour);
+    paintBackground(OkCancelPanel, kRowColour);
     for (QWidget* holder : {YesPanelBtnBACK, NoPanelBtnBACK, OtherPanelBtnBACK, PadLeftOfCANCEL})
-        paint(holder, kRowColour);
+        paintBackground(holder, kRowColour);
     CloseAllowed = false;
     const bool yesNo = ButtonSet == QLatin1String("YN");
     YesNoPanel->setVisible(yesNo);
@@ -460,17 +448,17 @@ bool TConfirm::eventFilter(QObject* watched, QEvent* event) {
     }
     // Dragging by the title strip, the title and the band under them, with any button.
     if (watched == TopPanelLineAndTitleBack || watched == TopPanelLineAndTitle || watched == Panel1) {
-        auto* mouse = static_cast<QMouseEvent*>(event);
         // Taken here, so that the strip behind the title does not see the same event again.
         if (event->type() == QEvent::MouseButtonPress) {
+            const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
             Dragging = true;
-            DragStartX = mouse->position().toPoint().x();
-            DragStartY = mouse->position().toPoint().y();
+            DragStartX = p.x();
+            DragStartY = p.y();
             return true;
         }
         if (event->type() == QEvent::MouseMove) {
             if (Dragging) {
-                const QPoint p = mouse->position().toPoint();
+                const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
                 move(x() + p.x() - DragStartX, y() + p.y() - DragStartY);
             }
             return true;
@@ -499,23 +487,23 @@ void TConfirm::noticeStep() {
         m_notice = NoticeLook::Shown;
         break;
     case NoticeLook::Shown:
-        paint(UseMouseNotice, kNoticeBlue);
+        paintBackground(UseMouseNotice, kNoticeBlue);
         m_notice = NoticeLook::Blue;
         break;
     case NoticeLook::Blue:
-        paint(UseMouseNotice, QColor(0xFF, 0x00, 0x00));
+        paintBackground(UseMouseNotice, QColor(0xFF, 0x00, 0x00));
         m_notice = NoticeLook::Red;
         for (QWidget* w : {YesNoPanel, OkCancelPanel, YesPanelBtnBACK, NoPanelBtnBACK, OtherPanelBtnBACK,
                            PadLeftOfCANCEL})
-            paint(w, kYellowRow);
+            paintBackground(w, kYellowRow);
         NumberCustomButtons();
         break;
     case NoticeLook::Red:
-        paint(UseMouseNotice, QColor(0x00, 0x00, 0x00));
+        paintBackground(UseMouseNotice, QColor(0x00, 0x00, 0x00));
         m_notice = NoticeLook::Black;
         break;
     case NoticeLook::Black:
-        paint(UseMouseNotice, QColor(0xFF, 0x00, 0x00));
+        paintBackground(UseMouseNotice, QColor(0xFF, 0x00, 0x00));
         m_notice = NoticeLook::Red;
         break;
     }

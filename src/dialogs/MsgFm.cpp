@@ -5,6 +5,7 @@
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "widgets/PanelButton.h"
+#include "widgets/Panels.h"
 #include "widgets/WrapLabel.h"
 
 #include <QApplication>
@@ -25,19 +26,6 @@ const QColor kHighlightColour(0x4D, 0x9D, 0xEE);
 const QColor kSmallButtonColour(0x12, 0x66, 0xA5);
 const QColor kCloseColour(0xEC, 0x00, 0x00);
 
-void paint(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
-QWidget* panel(QWidget* parent, const char* name, const QColor& colour) {
-    auto* widget = new QWidget(parent);
-    widget->setObjectName(QLatin1String(name));
-    paint(widget, colour);
-    return widget;
-}
 
 QFrame* sunkenLine(QWidget* parent, const QString& name) {
     auto* line = new QFrame(parent);
@@ -76,7 +64,7 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setModal(true);
     m_background = kWindowColour;
-    paint(this, m_background);
+    paintBackground(this, m_background);
     setFont(arial(13));
 
     TopPanelLineAndTitle = new QLabel(this);
@@ -84,7 +72,7 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     TopPanelLineAndTitle->setTextFormat(Qt::PlainText);
     TopPanelLineAndTitle->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     TopPanelLineAndTitle->setFont(arial(13, true));
-    paint(TopPanelLineAndTitle, kStripColour);
+    paintBackground(TopPanelLineAndTitle, kStripColour);
     {
         QPalette palette = TopPanelLineAndTitle->palette();
         palette.setColor(QPalette::WindowText, Qt::white);
@@ -92,7 +80,7 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     }
 
     // The strip's buttons: copy, smaller, bigger, close.
-    TopButtonsPanel = panel(TopPanelLineAndTitle, "TopButtonsPanel", kStripColour);
+    TopButtonsPanel = colouredPanel(TopPanelLineAndTitle, "TopButtonsPanel", kStripColour);
     const QFont stripFont = arial(16, true);
     CopyToClipboardPanel = panelButton(TopButtonsPanel, "CopyToClipboardPanel", QStringLiteral("c"),
                                        kSmallButtonColour, stripFont, 0);
@@ -118,13 +106,13 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     connect(MakeBiggerPanel, &TPanelButton::clicked, this, &TMessageForm::MakeBiggerPanelClick);
     TopPanelLineAndTitle->installEventFilter(this); // dragged by its title strip
 
-    BottomPanelLine = panel(this, "BottomPanelLine", kStripColour);
+    BottomPanelLine = colouredPanel(this, "BottomPanelLine", kStripColour);
     MainPanel = new QWidget(this);
     MainPanel->setObjectName(QStringLiteral("MainPanel"));
-    LeftPanel = panel(MainPanel, "LeftPanel", kAreaColour);
-    Shape1 = panel(LeftPanel, "Shape1", kStripColour);
-    RightPanel = panel(MainPanel, "RightPanel", kAreaColour);
-    Shape2 = panel(RightPanel, "Shape2", kStripColour);
+    LeftPanel = colouredPanel(MainPanel, "LeftPanel", kAreaColour);
+    Shape1 = colouredPanel(LeftPanel, "Shape1", kStripColour);
+    RightPanel = colouredPanel(MainPanel, "RightPanel", kAreaColour);
+    Shape2 = colouredPanel(RightPanel, "Shape2", kStripColour);
 
     ScrollBox1 = new QScrollArea(MainPanel);
     ScrollBox1->setObjectName(QStringLiteral("ScrollBox1"));
@@ -133,8 +121,8 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     ScrollBox1->setFocusPolicy(Qt::NoFocus); // the window's own keys scroll it; Tab goes to the buttons
     ScrollBox1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     ScrollBox1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    paint(ScrollBox1->viewport(), kAreaColour);
-    m_content = panel(nullptr, "ScrollBox1Contents", kAreaColour);
+    paintBackground(ScrollBox1->viewport(), kAreaColour);
+    m_content = colouredPanel(nullptr, "ScrollBox1Contents", kAreaColour);
     m_content->setMouseTracking(true);
     m_content->installEventFilter(this);
 
@@ -157,15 +145,15 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     }
 
     const QFont buttonFont = arial(13, true);
-    MbOKpanel = panel(m_content, "MbOKpanel", kAreaColour);
+    MbOKpanel = colouredPanel(m_content, "MbOKpanel", kAreaColour);
     BevelOKbox = sunkenLine(MbOKpanel, QStringLiteral("BevelOKbox"));
     OKPnlBtn = panelButton(MbOKpanel, "OKPnlBtn", QStringLiteral("OK"), kButtonColour, buttonFont, 903);
-    mbYESNOpanel = panel(m_content, "mbYESNOpanel", kAreaColour);
+    mbYESNOpanel = colouredPanel(m_content, "mbYESNOpanel", kAreaColour);
     BevelYNbox = sunkenLine(mbYESNOpanel, QStringLiteral("BevelYNbox"));
     BevelYNbox->hide();
     YesPnlBtn = panelButton(mbYESNOpanel, "YesPnlBtn", QStringLiteral("Yes"), kButtonColour, buttonFont, 901);
     NoPnlBtn = panelButton(mbYESNOpanel, "NoPnlBtn", QStringLiteral("No"), kButtonColour, buttonFont, 902);
-    MbCUSTpanel = panel(m_content, "MbCUSTpanel", kAreaColour);
+    MbCUSTpanel = colouredPanel(m_content, "MbCUSTpanel", kAreaColour);
     Bevel8 = sunkenLine(MbCUSTpanel, QStringLiteral("Bevel8"));
     Bevel8->hide();
     CustPanelBtn1 = panelButton(MbCUSTpanel, "CustPanelBtn1", QStringLiteral("mrYes"), kButtonColour, buttonFont, 904);
@@ -191,7 +179,7 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     ScrollBox1->setWidget(m_content);
 
     // The staging box of the copy to the clipboard; never shown.
-    PreClipBdBoxHolderPanel = panel(this, "PreClipBdBoxHolderPanel", kWindowColour);
+    PreClipBdBoxHolderPanel = colouredPanel(this, "PreClipBdBoxHolderPanel", kWindowColour);
     PreClipBdBox = new QTextEdit(PreClipBdBoxHolderPanel);
     PreClipBdBox->setObjectName(QStringLiteral("PreClipBdBox"));
     PreClipBdBoxHolderPanel->hide();
@@ -285,7 +273,7 @@ void TMessageForm::ChangeColours(int BackGroundColourPARAM) {
     case 2: m_background = QColor(0xFF, 0xA8, 0xA8); break;
     default: m_background = kWindowColour; break;
     }
-    paint(this, m_background);
+    paintBackground(this, m_background);
 }
 
 int TMessageForm::showMessage(const MessageTexts& texts) {

@@ -102,16 +102,17 @@ void TMessageForm::MakeBiggerPanelClick() {
 }
 
 bool TMessageForm::dragEvent(QEvent* event) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
     switch (event->type()) {
-    case QEvent::MouseButtonPress: // any mouse button
+    case QEvent::MouseButtonPress: { // any mouse button
+        const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
         Dragging = true;
-        DragStartX = mouse->position().toPoint().x();
-        DragStartY = mouse->position().toPoint().y();
+        DragStartX = p.x();
+        DragStartY = p.y();
         return true;
+    }
     case QEvent::MouseMove:
         if (Dragging) {
-            const QPoint p = mouse->position().toPoint();
+            const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
             move(x() + p.x() - DragStartX, y() + p.y() - DragStartY);
         }
         return true;

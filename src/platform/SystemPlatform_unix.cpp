@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "FileOps.h"
+#include "ProxyConfig.h"
 #include "SystemPlatform.h"
 
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 #include <QProcess>
 
@@ -81,4 +83,19 @@ bool replaceFile(const QString& from, const QString& to, QString* error) {
     if (error)
         *error = QString::fromLocal8Bit(std::strerror(errno));
     return false;
+}
+
+std::optional<QString> systemProxyFor(const QString&) {
+    return std::nullopt; // libcurl reads https_proxy and no_proxy itself
+}
+
+int createNewFileExclusive(const QString& path, QString* error) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd < 0 && error)
+        *error = QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+    return fd;
+}
+
+void closeFile(int fd) {
+    ::close(fd);
 }

@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 #include "FileOps.h"
+#include "ProxyConfig.h"
 #include "SystemPlatform.h"
 
 #include <QWidget>
@@ -7,6 +8,10 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <io.h>
+#include <fcntl.h>
+#include <winhttp.h>
+
+#include <QUrl>
 
 namespace {
 HWND ownerHandle(QWidget* owner) {
@@ -89,6 +94,66 @@ bool replaceFile(const QString& from, const QString& to, QString* error) {
         LocalFree(text);
     }
     return false;
+}
+
+std::optional<QString> systemProxyFor(const QString& url) {
+    const QString host = QUrl(url).host();
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
+    if (!WinHttpGetIEProxyConfigForCurrentUser(&ie))
+        return QString(); // no settings to be read: no proxy
+    const auto take = [](LPWSTR text) {
+        const QString value = text ? QString::fromWCharArray(text) : QString();
+        if (text)
+            GlobalFree(text);
+        return value;
+    };
+    const QString autoConfigUrl = take(ie.lpszAutoConfigUrl);
+    QString proxy = take(ie.lpszProxy);
+    QString bypass = take(ie.lpszProxyBypass);
+    if (ie.fAutoDetect || !autoConfigUrl.isEmpty()) {
+        // Automatic configuration (WPAD or a PAC address) decides for this very address.
+        HINTERNET session = WinHttpOpen(L"Tallyaid", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                        WINHTTP_NO_PROXY_BYPASS, 0);
+        if (session) {
+            WINHTTP_AUTOPROXY_OPTIONS options{};
+            options.fAutoLogonIfChallenged = TRUE;
+            if (!autoConfigUrl.isEmpty()) {
+                options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+                options.lpszAutoConfigUrl = reinterpret_cast<LPCWSTR>(autoConfigUrl.utf16());
+            } else {
+                options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+                options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+            }
+            WINHTTP_PROXY_INFO info{};
+            if (WinHttpGetProxyForUrl(session, reinterpret_cast<LPCWSTR>(url.utf16()), &options, &info)) {
+                const bool named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+                proxy = named ? take(info.lpszProxy) : (take(info.lpszProxy), QStringLiteral("DIRECT"));
+                bypass = take(info.lpszProxyBypass);
+            }
+            WinHttpCloseHandle(session);
+        }
+    }
+    const ProxyChoice choice = chooseProxy(proxy, bypass, host);
+    return choice.direct ? QString() : choice.proxy;
+}
+
+int createNewFileExclusive(const QString& path, QString* error) {
+    // Created afresh and opened without sharing: nobody else can open it while it is written.
+    HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (error)
+            *error = QStringLiteral("Cannot create file \"%1\" (error %2)").arg(path).arg(GetLastError());
+        return -1;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd < 0)
+        CloseHandle(handle);
+    return fd;
+}
+
+void closeFile(int fd) {
+    _close(fd);
 }
 
 Platform* createSystemPlatform() {

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QFileInfo>
+#include "platform/ProxyConfig.h"
 #include <curl/curl.h>
 
 #include <chrono>
@@ -22,6 +23,19 @@ void initialiseOnce() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
+
+#ifdef _WIN32
+enum class TrustStore { Schannel, OpenSslNative, None };
+TrustStore windowsTrustStore() {
+    const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+    const QByteArray backend = info && info->ssl_version ? QByteArray(info->ssl_version) : QByteArray();
+    if (backend.contains("Schannel"))
+        return TrustStore::Schannel;
+    if (backend.contains("OpenSSL") && info->version_num >= 0x074700) // native CA since 7.71
+        return TrustStore::OpenSslNative;
+    return TrustStore::None;
+}
+#endif
 
 const char* systemCaPath() {
     // The hashed folder is read per certificate looked up; the bundle file would be parsed
@@ -257,8 +271,27 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, int fd, const Progr
     TALLYAID_REQUIRE(CURLOPT_PREREQDATA, &state);
     TALLYAID_REQUIRE(CURLOPT_SSL_VERIFYPEER, 1L);
     TALLYAID_REQUIRE(CURLOPT_SSL_VERIFYHOST, 2L);
+#ifdef _WIN32
+    // The system's certificate store: Schannel uses it by itself; OpenSSL is told to.
+    switch (windowsTrustStore()) {
+    case TrustStore::Schannel: break;
+    case TrustStore::OpenSslNative: TALLYAID_REQUIRE(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA)); break;
+    case TrustStore::None:
+        if (!refused) {
+            refused = "a system certificate store for this TLS library";
+            refusal = CURLE_NOT_BUILT_IN;
+        }
+        break;
+    }
+#else
     if (const char* caPath = systemCaPath())
         TALLYAID_REQUIRE(CURLOPT_CAPATH, caPath);
+#endif
+    // The system's proxy settings where the library does not read them itself.
+    const std::optional<QString> proxy = systemProxyFor(url);
+    const QByteArray proxyBytes = proxy ? proxy->toUtf8() : QByteArray();
+    if (proxy)
+        TALLYAID_REQUIRE(CURLOPT_PROXY, proxyBytes.constData()); // "" means no proxy
     if (!caFile.isEmpty())
         TALLYAID_REQUIRE(CURLOPT_CAINFO, caFile.constData());
     if (m_settings.maxBodyBytes >= 0)

@@ -5,6 +5,7 @@
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "platform/WindowPlacement.h"
+#include "widgets/Panels.h"
 #include "widgets/StyledButton.h"
 
 #include <QCloseEvent>
@@ -31,19 +32,6 @@ constexpr int kMaxDeletePasses = 3001;
 
 const QString kCheckingStatus5 = QStringLiteral("Click \"Download Now\" to start downloading...");
 
-void paintBackground(QWidget* widget, const QColor& colour) {
-    QPalette palette = widget->palette();
-    palette.setColor(QPalette::Window, colour);
-    widget->setPalette(palette);
-    widget->setAutoFillBackground(true);
-}
-
-QWidget* panel(QWidget* parent, const char* name, const QColor& colour) {
-    auto* widget = new QWidget(parent);
-    widget->setObjectName(QLatin1String(name));
-    paintBackground(widget, colour);
-    return widget;
-}
 
 QLabel* plainLabel(QWidget* parent, const char* name, const QString& text, int height, bool wordWrap) {
     auto* label = new QLabel(parent);
@@ -133,7 +121,7 @@ TUpdateForm::TUpdateForm(QWidget* parent) : QDialog(parent) {
     buildButtonRow();
     buildDetailsArea();
     buildProblemPanel();
-    Panel1 = panel(this, "Panel1", kStripeColour);
+    Panel1 = colouredPanel(this, "Panel1", kStripeColour);
     Panel1->setFixedHeight(kStripeHeight);
 
     layout->addWidget(pnl_TopInfoContainer);
@@ -152,7 +140,7 @@ TUpdateForm::TUpdateForm(QWidget* parent) : QDialog(parent) {
 TUpdateForm::~TUpdateForm() = default;
 
 void TUpdateForm::buildInfoArea() {
-    pnl_TopInfoContainer = panel(this, "pnl_TopInfoContainer", kInfoColour);
+    pnl_TopInfoContainer = colouredPanel(this, "pnl_TopInfoContainer", kInfoColour);
     pnl_TopInfoContainer->setFixedHeight(kInfoHeight);
     pnl_TopInfoContainer->setFont(pixelFont(QStringLiteral("Segoe UI"), 13));
     auto* layout = new QVBoxLayout(pnl_TopInfoContainer);
@@ -193,7 +181,7 @@ void TUpdateForm::buildInfoArea() {
 }
 
 void TUpdateForm::buildButtonRow() {
-    pnl_ButtonContainer = panel(this, "pnl_ButtonContainer", Qt::white);
+    pnl_ButtonContainer = colouredPanel(this, "pnl_ButtonContainer", Qt::white);
     pnl_ButtonContainer->setFixedHeight(kButtonRowHeight);
 
     DownloadBtn = flatButton(pnl_ButtonContainer, "DownloadBtn", QStringLiteral("Download Now..."),
@@ -236,7 +224,7 @@ void TUpdateForm::buildButtonRow() {
 }
 
 void TUpdateForm::buildDetailsArea() {
-    pnl_DetailsLabelContainer = panel(this, "pnl_DetailsLabelContainer", Qt::white);
+    pnl_DetailsLabelContainer = colouredPanel(this, "pnl_DetailsLabelContainer", Qt::white);
     auto* layout = new QVBoxLayout(pnl_DetailsLabelContainer);
     layout->setContentsMargins(8, 8, 8, 0);
     DetailsLabel = plainLabel(pnl_DetailsLabelContainer, "DetailsLabel", QStringLiteral("DetailsLabel"), 0, true);
@@ -250,13 +238,13 @@ void TUpdateForm::buildDetailsArea() {
 }
 
 void TUpdateForm::buildProblemPanel() {
-    ProblemInfoPanel = panel(this, "ProblemInfoPanel", kProblemColour);
+    ProblemInfoPanel = colouredPanel(this, "ProblemInfoPanel", kProblemColour);
     ProblemInfoPanel->hide();
     auto* outer = new QVBoxLayout(ProblemInfoPanel);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
 
-    Panel2 = panel(ProblemInfoPanel, "Panel2", kProblemColour);
+    Panel2 = colouredPanel(ProblemInfoPanel, "Panel2", kProblemColour);
     Panel2->setFont(pixelFont(QStringLiteral("Arial"), 11));
     auto* text = new QVBoxLayout(Panel2);
     text->setContentsMargins(5, 5, 5, 5);
@@ -297,7 +285,7 @@ void TUpdateForm::buildProblemPanel() {
     text->addStretch(1);
     outer->addWidget(Panel2, 1);
 
-    ProblemInfoBtnPanel = panel(ProblemInfoPanel, "ProblemInfoBtnPanel", Qt::white);
+    ProblemInfoBtnPanel = colouredPanel(ProblemInfoPanel, "ProblemInfoBtnPanel", Qt::white);
     ProblemInfoBtnPanel->setFixedHeight(99);
     CloseBtn = pushButton(ProblemInfoBtnPanel, "CloseBtn", QStringLiteral("Option 1: Close this and try again"),
                           QRect(22, 6, 329, 25));
@@ -308,7 +296,7 @@ void TUpdateForm::buildProblemPanel() {
     setTabOrder(AltDownloadBtn, CloseBtn);
     setTabOrder(CloseBtn, ManualDownloadBtn);
 
-    PreClipBdBoxHolderPanel = panel(ProblemInfoBtnPanel, "PreClipBdBoxHolderPanel", QColor(0xFF, 0x80, 0xFF));
+    PreClipBdBoxHolderPanel = colouredPanel(ProblemInfoBtnPanel, "PreClipBdBoxHolderPanel", QColor(0xFF, 0x80, 0xFF));
     PreClipBdBoxHolderPanel->setGeometry(335, 16, 36, 24);
     PreClipBdBox = new QLineEdit(PreClipBdBoxHolderPanel);
     PreClipBdBox->setObjectName(QStringLiteral("PreClipBdBox"));

@@ -56,9 +56,21 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
     const QFileInfo leftover(partPath);
     if (leftover.exists() || leftover.isSymLink())
         platform.deleteFile(partPath); // left by a run that was killed
-    QFile file(partPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-        throw TallyError(QStringLiteral("Cannot create file \"%1\". %2").arg(partPath, file.errorString()));
+    QString createError;
+    const int fd = createNewFileExclusive(partPath, &createError);
+    if (fd < 0)
+        throw TallyError(createError);
+    struct Closer {
+        int fd;
+        ~Closer() {
+            if (fd >= 0)
+                closeFile(fd);
+        }
+        void close() {
+            closeFile(fd);
+            fd = -1;
+        }
+    } file{fd};
 
     HttpsTransfer::Settings settings;
     settings.connectTimeoutMs = connectTimeoutMs;
@@ -70,7 +82,7 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
         settings.totalTimeoutMs = versionFileDeadlineMs;
     settings.extraCaFile = Sites::extraCaFile();
 
-    const HttpsTransfer::Result result = runTransfer(Url, file.handle(), settings, true);
+    const HttpsTransfer::Result result = runTransfer(Url, fd, settings, true);
 
     QString failure;
     const bool returned =
@@ -86,7 +98,7 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
     else if (result.outcome == HttpsTransfer::Outcome::OtherFailure)
         failure = QStringLiteral("Error downloading %1: %2").arg(LocalName, result.errorMessage);
 
-    if (failure.isEmpty() && !syncToDisk(file.handle()))
+    if (failure.isEmpty() && !syncToDisk(fd))
         failure = QStringLiteral("Error downloading %1: %2").arg(LocalName, std::strerror(errno));
     file.close();
     const bool transferFailed = !failure.isEmpty();

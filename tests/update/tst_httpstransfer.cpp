@@ -77,7 +77,7 @@ private slots:
         QTest::newRow("device with extension") << "nul.exe" << false;
         QTest::newRow("device, blank before the dot") << "aux .msi" << false;
         QTest::newRow("numbered device") << "COM1.exe" << false;
-        QTest::newRow("superscript device") << QString::fromUtf8("lpt¹.exe") << false;
+        QTest::newRow("superscript device") << QString::fromUtf8("lpt\u00B9.exe") << false;
         QTest::newRow("console") << "CONOUT$.exe" << false;
         QTest::newRow("not a device") << "console.exe" << true;
         QTest::newRow("option") << "-help.exe" << false;
@@ -86,11 +86,11 @@ private slots:
         QTest::newRow("installed-version file") << "version.tly" << false;
         QTest::newRow("version file") << "TWV2.VN" << false;
         QTest::newRow("control") << QStringLiteral("a.exe") << false;
-        QTest::newRow("right-to-left override") << QString::fromUtf8("a‮exe.msi") << false;
-        QTest::newRow("zero-width space") << QString::fromUtf8("tw​v.exe") << false;
-        QTest::newRow("division slash") << QString::fromUtf8("..∕x.exe") << false;
-        QTest::newRow("fullwidth solidus") << QString::fromUtf8("a／b.exe") << false;
-        QTest::newRow("outside the basic plane") << QString::fromUtf8("😀.exe") << false;
+        QTest::newRow("right-to-left override") << QString::fromUtf8("a\u202Eexe.msi") << false;
+        QTest::newRow("zero-width space") << QString::fromUtf8("tw\u200Bv.exe") << false;
+        QTest::newRow("division slash") << QString::fromUtf8("..\u2215x.exe") << false;
+        QTest::newRow("fullwidth solidus") << QString::fromUtf8("a\uFF0Fb.exe") << false;
+        QTest::newRow("outside the basic plane") << QString::fromUtf8("\U0001F600.exe") << false;
         QTest::newRow("broken surrogate") << QString(QChar(0xD800)) + ".exe" << false;
         QTest::newRow("separator") << "../x.exe" << false;
         QTest::newRow("trailing dot") << "x.exe." << false;

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+// Turning the system's proxy settings into what the HTTP library takes. On Windows the
+// settings come from the user's Internet options (WinHTTP): a proxy list such as
+// "proxy:8080", "http=a:80;https=b:8443" or a proxy auto-configuration result such as
+// "PROXY a:80; PROXY b:8080; DIRECT", and a bypass list such as "<local>;*.corp.example".
+struct ProxyChoice {
+    bool direct = true; // no proxy for this address
+    QString proxy;      // "http://host:port" (or "socks4://..."), when not direct
+};
+
+// The proxy an https request to `host` goes through: the first usable entry of the list
+// (an "https=" entry before an entry for every scheme), or direct when the list is empty,
+// says DIRECT first, or the host is on the bypass list.
+ProxyChoice chooseProxy(const QString& proxyList, const QString& bypassList, const QString& host);
+
+// Whether `host` matches the bypass list: exact names, "*" wildcards, and "<local>" for
+// names without a dot.
+bool bypassesProxy(const QString& bypassList, const QString& host);
+
+// The proxy the system's settings give for an https address, in the HTTP library's form:
+// nothing when the system leaves it to the library (Linux: the https_proxy and no_proxy
+// variables), an empty text for no proxy, or the proxy's address. On Windows it reads the
+// user's Internet settings, automatic configuration included.
+std::optional<QString> systemProxyFor(const QString& url);
