@@ -1,16 +1,17 @@
 #include "ConfirmFrm.h"
 
 #include "platform/Fonts.h"
+#include "platform/AsciiCase.h"
 #include "platform/Platform.h"
 #include "widgets/PanelButton.h"
 #include "widgets/Panels.h"
+#include "widgets/WindowDrag.h"
 #include "widgets/WrapLabel.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMouseEvent>
 
 namespace {
 const QColor kFrameColour(0x64, 0x00, 0x32);
@@ -42,13 +43,6 @@ QLabel* stripLabel(QWidget* parent, const char* name, const QFont& font) {
     return label;
 }
 
-QString asciiUpper(QString text) {
-    for (QChar& c : text)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - 32);
-    return text;
-}
-
 // A typed key as a character: Enter is 13 and Escape 27 whatever text the platform gives.
 QChar typedCharacter(const QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
@@ -60,7 +54,7 @@ QChar typedCharacter(const QKeyEvent* event) {
 } // namespace
 
 ConfirmKeyAction confirmKeyAction(const ConfirmKeyState& state, QChar key) {
-    const QChar k = (key >= u'a' && key <= u'z') ? QChar(key.unicode() - 32) : key;
+    const QChar k = asciiUpper(key);
     const bool spaceOrEnter = key == u' ' || key.unicode() == 13;
     using A = ConfirmKeyAction;
     if (!state.DefaultButtonCode.isEmpty() && spaceOrEnter) {
@@ -449,24 +443,8 @@ bool TConfirm::eventFilter(QObject* watched, QEvent* event) {
     // Dragging by the title strip, the title and the band under them, with any button.
     if (watched == TopPanelLineAndTitleBack || watched == TopPanelLineAndTitle || watched == Panel1) {
         // Taken here, so that the strip behind the title does not see the same event again.
-        if (event->type() == QEvent::MouseButtonPress) {
-            const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
-            Dragging = true;
-            DragStartX = p.x();
-            DragStartY = p.y();
+        if (dragWindow(this, event, Dragging, DragStartX, DragStartY))
             return true;
-        }
-        if (event->type() == QEvent::MouseMove) {
-            if (Dragging) {
-                const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
-                move(x() + p.x() - DragStartX, y() + p.y() - DragStartY);
-            }
-            return true;
-        }
-        if (event->type() == QEvent::MouseButtonRelease) {
-            Dragging = false;
-            return true;
-        }
     }
     return QDialog::eventFilter(watched, event);
 }

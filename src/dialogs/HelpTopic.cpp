@@ -1,6 +1,7 @@
 #include "HelpTopic.h"
 
 #include "platform/AnsiTextFile.h"
+#include "platform/AsciiCase.h"
 #include "platform/Error.h"
 
 #include <QIODevice>
@@ -12,13 +13,6 @@ constexpr qint64 kBlock = 1 << 20;
 
 bool isBlank(QChar c) {
     return c.unicode() < 33;
-}
-
-QString asciiUpper(QString text) {
-    for (QChar& c : text)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - 32);
-    return text;
 }
 
 bool startsWithHH(const QString& line) {

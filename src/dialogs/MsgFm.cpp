@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 #include "widgets/PanelButton.h"
 #include "widgets/Panels.h"
+#include "widgets/WindowDrag.h"
 #include "widgets/WrapLabel.h"
 
 #include <QApplication>
@@ -372,7 +373,7 @@ bool TMessageForm::eventFilter(QObject* watched, QEvent* event) {
                 return true;
         }
     }
-    if (watched == TopPanelLineAndTitle && dragEvent(event))
+    if (watched == TopPanelLineAndTitle && dragWindow(this, event, Dragging, DragStartX, DragStartY))
         return true;
     if (watched == this && event->type() == QEvent::WindowActivate)
         scrollToTop(); // shown from its top whenever it becomes active, after the copy question too

@@ -136,7 +136,6 @@ protected:
 private:
     void applyLayout(const MessageLayout& layout);
     void closeWith(TPanelButton* button, int result);
-    bool dragEvent(QEvent* event);
     void scrollToTop();
     TConfirm& confirm();
     std::unique_ptr<TConfirm> m_ownConfirm;

@@ -8,7 +8,6 @@
 #include "widgets/WrapLabel.h"
 
 #include <QFrame>
-#include <QMouseEvent>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -99,26 +98,6 @@ void TMessageForm::MakeSmallerPanelClick() {
 
 void TMessageForm::MakeBiggerPanelClick() {
     ChangeSize(+1);
-}
-
-bool TMessageForm::dragEvent(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::MouseButtonPress: { // any mouse button
-        const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
-        Dragging = true;
-        DragStartX = p.x();
-        DragStartY = p.y();
-        return true;
-    }
-    case QEvent::MouseMove:
-        if (Dragging) {
-            const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
-            move(x() + p.x() - DragStartX, y() + p.y() - DragStartY);
-        }
-        return true;
-    case QEvent::MouseButtonRelease: Dragging = false; return true;
-    default: return false;
-    }
 }
 
 void TMessageForm::scrollToTop() {

@@ -1,14 +1,6 @@
 #include "MsgLayout.h"
 
-namespace {
-QString asciiUpper(const QString& text) {
-    QString upper = text;
-    for (QChar& c : upper)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - 32);
-    return upper;
-}
-} // namespace
+#include "platform/AsciiCase.h"
 
 QString messageTitle(const QString& title) {
     const QString upper = asciiUpper(title);

@@ -1,5 +1,7 @@
 #include "SystemPlatform.h"
 
+#include "AsciiCase.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -18,9 +20,6 @@ Platform& systemPlatform() {
     return *instance;
 }
 
-QChar asciiUpper(QChar c) {
-    return (c >= u'a' && c <= u'z') ? QChar(c.unicode() - 32) : c;
-}
 } // namespace
 
 Platform& Platform::current() {

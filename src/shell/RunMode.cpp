@@ -1,11 +1,10 @@
 #include "RunMode.h"
 
+#include "platform/AsciiCase.h"
+
 QString RunModeForParameter(const QString& parameter) {
     // Only a to z are upper-cased; nothing is trimmed.
-    QString upper = parameter;
-    for (QChar& c : upper)
-        if (c >= u'a' && c <= u'z')
-            c = QChar(c.unicode() - 32);
+    const QString upper = asciiUpper(parameter);
 
     struct Row {
         const char* parameter;

@@ -135,6 +135,7 @@ private:
     void applyProgress(qint64 contentLength, qint64 readCount);
     void repaintNow(QWidget* widget);
     void offerWebsite(bool alternative); // Options 2 and 3
+    HttpsTransfer::Settings transferSettings(qint64 maxBodyBytes) const; // this window's limits
     HttpsTransfer::Result runTransfer(const QString& url, int fd, const HttpsTransfer::Settings& settings,
                                       bool showProgress);
     // A small file (at most `cap` bytes) fetched into memory; empty when it could not be had.

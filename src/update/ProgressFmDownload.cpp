@@ -72,15 +72,12 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
         }
     } file{fd};
 
-    HttpsTransfer::Settings settings;
-    settings.connectTimeoutMs = connectTimeoutMs;
-    settings.responseTimeoutMs = responseTimeoutMs;
-    settings.lowSpeedWindowMs = lowSpeedWindowMs;
-    settings.maxBodyBytes = isVersionFileName(LocalName) ? kMaxVersionFileBytes : maxDownloadBytes;
-    // The version file is fetched before any window shows, so nothing could cancel it.
-    if (isVersionFileName(LocalName))
+    HttpsTransfer::Settings settings = transferSettings(maxDownloadBytes);
+    if (isVersionFileName(LocalName)) {
+        settings.maxBodyBytes = kMaxVersionFileBytes;
+        // Fetched before any window shows, so nothing could cancel it: a deadline instead.
         settings.totalTimeoutMs = versionFileDeadlineMs;
-    settings.extraCaFile = Sites::extraCaFile();
+    }
 
     const HttpsTransfer::Result result = runTransfer(Url, fd, settings, true);
 
@@ -118,6 +115,16 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
     }
 }
 
+HttpsTransfer::Settings TUpdateForm::transferSettings(qint64 maxBodyBytes) const {
+    HttpsTransfer::Settings settings;
+    settings.connectTimeoutMs = connectTimeoutMs;
+    settings.responseTimeoutMs = responseTimeoutMs;
+    settings.lowSpeedWindowMs = lowSpeedWindowMs;
+    settings.maxBodyBytes = maxBodyBytes;
+    settings.extraCaFile = Sites::extraCaFile();
+    return settings;
+}
+
 HttpsTransfer::Result TUpdateForm::runTransfer(const QString& url, int fd, const HttpsTransfer::Settings& settings,
                                               bool showProgress) {
     m_reportPosted = false;
@@ -150,13 +157,8 @@ QByteArray TUpdateForm::fetchSmallFile(const QString& url, const QString& name, 
     QFile file(partPath);
     if (!file.open(QIODevice::ReadWrite | QIODevice::NewOnly))
         return {};
-    HttpsTransfer::Settings settings;
-    settings.connectTimeoutMs = connectTimeoutMs;
-    settings.responseTimeoutMs = responseTimeoutMs;
-    settings.lowSpeedWindowMs = lowSpeedWindowMs;
+    HttpsTransfer::Settings settings = transferSettings(cap);
     settings.totalTimeoutMs = versionFileDeadlineMs;
-    settings.maxBodyBytes = cap;
-    settings.extraCaFile = Sites::extraCaFile();
     FDownloadInProgress = true;
     const HttpsTransfer::Result result = runTransfer(url, file.handle(), settings, false);
     FDownloadInProgress = false;

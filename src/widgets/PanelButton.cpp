@@ -1,60 +1,10 @@
 #include "PanelButton.h"
 
-#include "StyledButton.h"
-
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QPainter>
 
-namespace {
-// A screen reader sees a push button named by its caption, with a press action.
-class PanelButtonAccessible : public QAccessibleWidget {
-public:
-    explicit PanelButtonAccessible(TPanelButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
-    TPanelButton* button() const { return static_cast<TPanelButton*>(widget()); }
-
-    QString text(QAccessible::Text t) const override {
-        if (t == QAccessible::Name) {
-            if (!widget()->accessibleName().isEmpty())
-                return widget()->accessibleName();
-            return button()->hasMnemonicCaption() ? captionWithoutMnemonic(button()->caption()) : button()->caption();
-        }
-        if (t == QAccessible::Description)
-            return widget()->accessibleDescription().isEmpty() ? widget()->toolTip() : widget()->accessibleDescription();
-        return QAccessibleWidget::text(t);
-    }
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.defaultButton = button()->isDefaultButton();
-        return s;
-    }
-    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
-    void doAction(const QString& actionName) override {
-        if (actionName != pressAction())
-            return QAccessibleWidget::doAction(actionName);
-        if (button()->isEnabled() && button()->isVisible())
-            button()->click();
-    }
-    QStringList keyBindingsForAction(const QString& actionName) const override {
-        return actionName == pressAction() ? QStringList{QStringLiteral("Space")} : QStringList{};
-    }
-};
-
-QAccessibleInterface* panelButtonFactory(const QString& className, QObject* object) {
-    if (className != QLatin1String("TPanelButton"))
-        return nullptr;
-    auto* button = qobject_cast<TPanelButton*>(object);
-    return button ? new PanelButtonAccessible(button) : nullptr;
-}
-} // namespace
-
 TPanelButton::TPanelButton(const QString& caption, QWidget* parent) : QWidget(parent), m_caption(caption) {
-    static const bool installed = [] {
-        QAccessible::installFactory(panelButtonFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    installButtonAccessibility();
     setCursor(Qt::PointingHandCursor);
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
@@ -65,10 +15,7 @@ void TPanelButton::setCaption(const QString& caption) {
         return;
     m_caption = caption;
     update();
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&event);
-    }
+    announceButtonName(this);
 }
 
 void TPanelButton::setColour(const QColor& colour) {
@@ -92,12 +39,7 @@ void TPanelButton::setDefaultButton(bool on) {
     if (m_default == on)
         return;
     m_default = on;
-    if (QAccessible::isActive()) {
-        QAccessible::State changed;
-        changed.defaultButton = true;
-        QAccessibleStateChangeEvent event(this, changed);
-        QAccessible::updateAccessibility(&event);
-    }
+    announceButtonState(this, false, true);
 }
 
 void TPanelButton::click() {

@@ -1,12 +1,14 @@
 #pragma once
 
+#include "ButtonAccessible.h"
+
 #include <QColor>
 #include <QWidget>
 
 // A flat panel acting as a button: a filled rectangle with a 1-pixel border and a centred
 // caption shown literally (an "&" is an "&"). Clicked by the primary mouse button or by
 // Space while it has the focus; it reports the pointer entering it for hover highlighting.
-class TPanelButton : public QWidget {
+class TPanelButton : public QWidget, public AccessibleButton {
     Q_OBJECT
 public:
     explicit TPanelButton(const QString& caption, QWidget* parent = nullptr);
@@ -27,6 +29,10 @@ public:
     // What a screen reader is told: this button answers Enter.
     bool isDefaultButton() const { return m_default; }
     bool hasMnemonicCaption() const { return m_mnemonic; }
+
+    QString spokenCaption() const override { return m_mnemonic ? captionWithoutMnemonic(m_caption) : m_caption; }
+    bool spokenDefault() const override { return m_default; }
+    void pressByAssistiveTool() override { click(); }
     void setDefaultButton(bool on);
 
 signals:

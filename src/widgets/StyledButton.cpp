@@ -1,7 +1,5 @@
 #include "StyledButton.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
@@ -17,80 +15,8 @@ bool noModifiers(const QKeyEvent* event) {
     return (event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier)) == 0;
 }
 
-// What a screen reader sees of a flat button: a push button named by its caption, with
-// its hint as description, a press action and the pressed and default states.
-class StyledButtonAccessible : public QAccessibleWidget {
-public:
-    explicit StyledButtonAccessible(TCustomStyledButton* button) : QAccessibleWidget(button, QAccessible::Button) {}
-
-    TCustomStyledButton* button() const { return static_cast<TCustomStyledButton*>(widget()); }
-
-    QString text(QAccessible::Text t) const override {
-        switch (t) {
-        case QAccessible::Name: {
-            const QString name = widget()->accessibleName();
-            return name.isEmpty() ? captionWithoutMnemonic(button()->caption()) : name;
-        }
-        case QAccessible::Description: {
-            const QString description = widget()->accessibleDescription();
-            return description.isEmpty() ? widget()->toolTip() : description;
-        }
-        default: return QAccessibleWidget::text(t);
-        }
-    }
-
-    QAccessible::State state() const override {
-        QAccessible::State s = QAccessibleWidget::state();
-        s.pressed = button()->isPressedFlag();
-        s.defaultButton = button()->isDefault();
-        return s;
-    }
-
-    QStringList actionNames() const override { return QStringList{pressAction()} + QAccessibleWidget::actionNames(); }
-
-    void doAction(const QString& actionName) override {
-        if (actionName != pressAction()) {
-            QAccessibleWidget::doAction(actionName);
-            return;
-        }
-        if (button()->isEnabled() && button()->isVisible())
-            button()->click();
-    }
-
-    QStringList keyBindingsForAction(const QString& actionName) const override {
-        return actionName == pressAction() ? QStringList{QStringLiteral("Space")} : QStringList{};
-    }
-};
-
-QAccessibleInterface* styledButtonAccessibleFactory(const QString& className, QObject* object) {
-    if (className != QLatin1String("TCustomStyledButton"))
-        return nullptr;
-    auto* button = qobject_cast<TCustomStyledButton*>(object);
-    return button ? new StyledButtonAccessible(button) : nullptr;
-}
-
-void announceState(QWidget* widget, void (*mark)(QAccessible::State&)) {
-    if (!QAccessible::isActive())
-        return;
-    QAccessible::State changed;
-    mark(changed);
-    QAccessibleStateChangeEvent event(widget, changed);
-    QAccessible::updateAccessibility(&event);
-}
 } // namespace
 
-QString captionWithoutMnemonic(const QString& caption) {
-    QString result;
-    result.reserve(caption.size());
-    for (qsizetype i = 0; i < caption.size(); ++i) {
-        if (caption[i] == u'&') {
-            if (++i >= caption.size())
-                break;
-        }
-        result += caption[i];
-    }
-    return result;
-}
 
 void TStyledButtonRender::paint(QPainter& painter, const QRect& rect, const QColor& background,
                                 const TStyledButtonAttributes& look, const QString& caption, const QFont& font,
@@ -124,11 +50,7 @@ TCustomStyledButton::TCustomStyledButton(QWidget* parent)
     , m_selected([this] { update(); })
     , m_hot([this] { update(); })
     , m_disabled([this] { update(); }) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(styledButtonAccessibleFactory);
-        return true;
-    }();
-    Q_UNUSED(factoryInstalled);
+    installButtonAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_Hover, false);
     setMouseTracking(false);
@@ -158,24 +80,21 @@ void TCustomStyledButton::resetDefaults() {
 void TCustomStyledButton::setCaption(const QString& caption) {
     m_caption = caption;
     update();
-    if (QAccessible::isActive()) {
-        QAccessibleEvent event(this, QAccessible::NameChanged);
-        QAccessible::updateAccessibility(&event);
-    }
+    announceButtonName(this);
 }
 
 void TCustomStyledButton::setDefault(bool value) {
     if (m_default == value)
         return;
     m_default = value;
-    announceState(this, [](QAccessible::State& s) { s.defaultButton = true; });
+    announceButtonState(this, false, true);
 }
 
 void TCustomStyledButton::setPressedFlag(bool value) {
     if (m_pressedFlag == value)
         return;
     m_pressedFlag = value;
-    announceState(this, [](QAccessible::State& s) { s.pressed = true; });
+    announceButtonState(this, true, false);
 }
 
 TStyledButtonState TCustomStyledButton::state() const {

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "ButtonAccessible.h"
 #include "StyledButtonAttributes.h"
 
 #include <QWidget>
 
 class QKeyEvent;
 class QPainter;
-
-// A caption as read aloud: "&" marks the next character and is dropped, "&&" is one "&".
-QString captionWithoutMnemonic(const QString& caption);
 
 enum class TStyledButtonState { Normal, Hot, Selected, Pressed, Disabled };
 
@@ -22,7 +20,7 @@ public:
 };
 
 // A flat push button whose look follows its state: disabled, pressed, focused, hot or normal.
-class TCustomStyledButton : public QWidget {
+class TCustomStyledButton : public QWidget, public AccessibleButton {
     Q_OBJECT
 public:
     explicit TCustomStyledButton(QWidget* parent = nullptr);
@@ -55,6 +53,11 @@ public:
     static bool handleDialogKey(QWidget* window, QKeyEvent* event);
 
     QSize sizeHint() const override;
+
+    QString spokenCaption() const override { return captionWithoutMnemonic(m_caption); }
+    bool spokenPressed() const override { return m_pressedFlag; }
+    bool spokenDefault() const override { return m_default; }
+    void pressByAssistiveTool() override { click(); }
 
 signals:
     void clicked();
