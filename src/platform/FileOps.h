@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QtGlobal>
+#include <functional>
 
 // Writes what the system holds for an open file out to the disk.
 bool syncToDisk(int fd);
@@ -9,8 +11,53 @@ bool syncToDisk(int fd);
 // On failure returns false and sets *error to the system's message.
 bool replaceFile(const QString& from, const QString& to, QString* error);
 
-// Creates `path`, which must not exist yet (not even as a link), for reading and writing,
-// and returns its descriptor; on Windows no one else may open it meanwhile. -1 and *error
-// set on failure.
-int createNewFileExclusive(const QString& path, QString* error);
 void closeFile(int fd);
+
+// Which file a name or an open file is: the same file has the same identity for as long as
+// it exists, whatever it is called.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 node = 0;
+    bool valid = false;
+    bool operator==(const FileIdentity& other) const {
+        return valid && other.valid && device == other.device && node == other.node;
+    }
+    bool operator!=(const FileIdentity& other) const { return !(*this == other); }
+};
+FileIdentity identityOfOpenFile(int fd);
+// The entry under `path` itself: a link is not followed.
+FileIdentity identityAtPath(const QString& path);
+
+// A file that one run alone writes, from creation until it takes its real name. Other runs
+// that follow the same rule can neither take it over nor clear it as a leftover meanwhile:
+// on Linux an advisory lock is held on it, on Windows the handle shares neither writing nor
+// deleting.
+enum class OwnedFileStatus { Created, HeldElsewhere, Failed };
+// Creates `path` afresh (never through a link, never an existing file) for reading and
+// writing. Something already there that no run holds is a leftover of a killed run: it is
+// handed to removeLeftover (which may fail without a word) and creation is tried again.
+// Returns the descriptor, or -1 with *status and *error saying why.
+int createOwnedFile(const QString& path, const std::function<void(const QString&)>& removeLeftover,
+                    OwnedFileStatus* status, QString* error);
+// Gives the held file `from` the name `to`, replacing what had that name.
+bool renameOwnedFile(int fd, const QString& from, const QString& to, QString* error);
+// Removes the held file and lets it go, with no moment in which another run could take the
+// name and lose its file instead. removeByName does the removal where a name is needed.
+void discardOwnedFile(int fd, const QString& path, const std::function<void(const QString&)>& removeByName);
+// Lets go of the writable handle and returns one that only reads, under which nobody may
+// write or delete the file (Windows); on Linux the same descriptor. -1 when the file under
+// `path` is no longer the one that was held.
+int holdForStart(int fd, const QString& path);
+
+// Starts writing each finished stretch of a file to the disk while the rest still arrives,
+// and keeps the amount not yet on disk bounded, so that the closing flush has little left.
+class WriteBehind {
+public:
+    explicit WriteBehind(int fd) : m_fd(fd) {}
+    void wrote(qint64 bytes);
+
+private:
+    int m_fd;
+    qint64 m_written = 0;
+    qint64 m_started = 0; // everything before this has been handed to the disk
+};

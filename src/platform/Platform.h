@@ -19,6 +19,8 @@ public:
 
     // Folder of the running executable, ending in the native path separator.
     virtual QString programFolder() const = 0;
+    // File name of the running executable, without its folder.
+    virtual QString executableFileName() const = 0;
 
     // Shell "open": start a file with a working folder, without waiting for it.
     virtual void shellOpenFile(QWidget* owner, const QString& fileName, const QString& workingFolder) = 0;

@@ -71,6 +71,10 @@ bool precedesInSearch(const QString& a, const QString& b) {
     return a < b;
 }
 
+QString SystemPlatform::executableFileName() const {
+    return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+}
+
 QString SystemPlatform::programFolder() const {
     return withTrailingSeparator(QDir::toNativeSeparators(QCoreApplication::applicationDirPath()));
 }

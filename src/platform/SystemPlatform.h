@@ -7,6 +7,7 @@
 class SystemPlatform : public Platform {
 public:
     QString programFolder() const override;
+    QString executableFileName() const override;
     void shellOpenFile(QWidget* owner, const QString& fileName, const QString& workingFolder) override;
     void shellOpenUrl(QWidget* owner, const QString& url) override;
     void showInformation(QWidget* owner, const QString& text) override;

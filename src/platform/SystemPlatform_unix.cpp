@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QProcess>
 
@@ -74,7 +76,7 @@ QStringList commandLineParameters(int argc, char** argv) {
 }
 
 bool syncToDisk(int fd) {
-    return ::fsync(fd) == 0;
+    return ::fdatasync(fd) == 0;
 }
 
 bool replaceFile(const QString& from, const QString& to, QString* error) {
@@ -89,13 +91,123 @@ std::optional<QString> systemProxyFor(const QString&) {
     return std::nullopt; // libcurl reads https_proxy and no_proxy itself
 }
 
-int createNewFileExclusive(const QString& path, QString* error) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd < 0 && error)
-        *error = QStringLiteral("Cannot create file \"%1\". %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+void closeFile(int fd) {
+    ::close(fd);
+}
+
+namespace {
+QByteArray nativePath(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+FileIdentity identityOf(const struct stat& st) {
+    FileIdentity id;
+    id.device = static_cast<quint64>(st.st_dev);
+    id.node = static_cast<quint64>(st.st_ino);
+    id.valid = true;
+    return id;
+}
+
+QString systemMessage(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+} // namespace
+
+FileIdentity identityOfOpenFile(int fd) {
+    struct stat st {};
+    return ::fstat(fd, &st) == 0 ? identityOf(st) : FileIdentity{};
+}
+
+FileIdentity identityAtPath(const QString& path) {
+    struct stat st {};
+    return ::lstat(nativePath(path).constData(), &st) == 0 ? identityOf(st) : FileIdentity{};
+}
+
+int createOwnedFile(const QString& path, const std::function<void(const QString&)>& removeLeftover,
+                    OwnedFileStatus* status, QString* error) {
+    const QByteArray native = nativePath(path);
+    const auto fail = [&](OwnedFileStatus why, const QString& text) {
+        *status = why;
+        *error = text;
+        return -1;
+    };
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // Never an existing file, never through a link: only a file made here and now.
+        const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd >= 0) {
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                ::close(fd);
+                return fail(OwnedFileStatus::HeldElsewhere,
+                            QStringLiteral("Cannot create file \"%1\". Another download is writing it.").arg(path));
+            }
+            // A run that took our new file for a leftover in the moment before the lock
+            // has removed it: the name is no longer ours, so start again.
+            if (identityOfOpenFile(fd) == identityAtPath(path)) {
+                *status = OwnedFileStatus::Created;
+                return fd;
+            }
+            ::close(fd);
+            continue;
+        }
+        if (errno != EEXIST)
+            return fail(OwnedFileStatus::Failed,
+                        QStringLiteral("Cannot create file \"%1\". %2").arg(path, systemMessage(errno)));
+        // Something is there. Opened without following a link and without waiting for a
+        // pipe's writer, only to learn whether another run holds it.
+        const int other = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (other < 0) {
+            if (errno != ELOOP && errno != ENXIO) // not a link or a socket: nothing we may clear
+                return fail(OwnedFileStatus::Failed,
+                            QStringLiteral("Cannot create file \"%1\". %2").arg(path, systemMessage(errno)));
+            removeLeftover(path);
+        } else {
+            if (::flock(other, LOCK_EX | LOCK_NB) != 0) {
+                ::close(other);
+                return fail(OwnedFileStatus::HeldElsewhere,
+                            QStringLiteral("Cannot create file \"%1\". Another download is writing it.").arg(path));
+            }
+            // Cleared while locked, so no run can be starting to write it meanwhile.
+            if (identityOfOpenFile(other) == identityAtPath(path))
+                removeLeftover(path);
+            ::close(other);
+        }
+        if (identityAtPath(path).valid)
+            return fail(OwnedFileStatus::Failed,
+                        QStringLiteral("Cannot create file \"%1\". A leftover of an earlier download cannot be removed.")
+                            .arg(path));
+    }
+    return fail(OwnedFileStatus::HeldElsewhere,
+                QStringLiteral("Cannot create file \"%1\". Another download is writing it.").arg(path));
+}
+
+bool renameOwnedFile(int, const QString& from, const QString& to, QString* error) {
+    return replaceFile(from, to, error); // the lock stays with the open file under its new name
+}
+
+void discardOwnedFile(int fd, const QString& path, const std::function<void(const QString&)>& removeByName) {
+    if (identityOfOpenFile(fd) == identityAtPath(path))
+        removeByName(path); // while still locked
+    ::close(fd);
+}
+
+int holdForStart(int fd, const QString& path) {
+    if (identityOfOpenFile(fd) != identityAtPath(path)) {
+        ::close(fd);
+        return -1;
+    }
     return fd;
 }
 
-void closeFile(int fd) {
-    ::close(fd);
+void WriteBehind::wrote(qint64 bytes) {
+    constexpr qint64 kStretch = qint64(8) << 20;
+    m_written += bytes;
+    while (m_written - m_started >= kStretch) {
+        ::sync_file_range(m_fd, m_started, kStretch, SYNC_FILE_RANGE_WRITE);
+        // Wait for the stretch before this one: a disk slower than the network then slows
+        // the transfer instead of piling up unwritten pages for the final flush.
+        if (m_started >= kStretch)
+            ::sync_file_range(m_fd, m_started - kStretch, kStretch,
+                              SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+        m_started += kStretch;
+    }
 }

@@ -137,23 +137,135 @@ std::optional<QString> systemProxyFor(const QString& url) {
     return choice.direct ? QString() : choice.proxy;
 }
 
-int createNewFileExclusive(const QString& path, QString* error) {
-    // Created afresh and opened without sharing: nobody else can open it while it is written.
-    HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        if (error)
-            *error = QStringLiteral("Cannot create file \"%1\" (error %2)").arg(path).arg(GetLastError());
-        return -1;
-    }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (fd < 0)
-        CloseHandle(handle);
-    return fd;
-}
-
 void closeFile(int fd) {
     _close(fd);
+}
+
+namespace {
+QString windowsMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+    const QString message = text ? QString::fromWCharArray(text).trimmed() : QStringLiteral("error %1").arg(code);
+    LocalFree(text);
+    return message;
+}
+
+LPCWSTR wide(const QString& text) {
+    return reinterpret_cast<LPCWSTR>(text.utf16());
+}
+
+HANDLE handleOf(int fd) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+}
+
+FileIdentity identityOfHandle(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    FileIdentity id;
+    if (handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &info)) {
+        id.device = info.dwVolumeSerialNumber;
+        id.node = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        id.valid = true;
+    }
+    return id;
+}
+} // namespace
+
+FileIdentity identityOfOpenFile(int fd) {
+    return identityOfHandle(handleOf(fd));
+}
+
+FileIdentity identityAtPath(const QString& path) {
+    HANDLE handle = CreateFileW(wide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const FileIdentity id = identityOfHandle(handle);
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    return id;
+}
+
+int createOwnedFile(const QString& path, const std::function<void(const QString&)>& removeLeftover,
+                    OwnedFileStatus* status, QString* error) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // Created afresh and opened without sharing: nobody else can open, write or delete it
+        // while this run holds it. DELETE access lets the handle itself rename or remove it.
+        HANDLE handle = CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) {
+            const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+            if (fd < 0) {
+                CloseHandle(handle);
+                break;
+            }
+            *status = OwnedFileStatus::Created;
+            return fd;
+        }
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS) {
+            *status = OwnedFileStatus::Failed;
+            *error = QStringLiteral("Cannot create file \"%1\". %2").arg(path, windowsMessage(code));
+            return -1;
+        }
+        // A leftover can be removed only when no run holds it open.
+        removeLeftover(path);
+        if (identityAtPath(path).valid) {
+            *status = OwnedFileStatus::HeldElsewhere;
+            *error = QStringLiteral("Cannot create file \"%1\". Another download is writing it.").arg(path);
+            return -1;
+        }
+    }
+    *status = OwnedFileStatus::Failed;
+    *error = QStringLiteral("Cannot create file \"%1\".").arg(path);
+    return -1;
+}
+
+bool renameOwnedFile(int fd, const QString& from, const QString& to, QString* error) {
+    Q_UNUSED(from);
+    // Renamed through the handle that wrote it, so no other file can take its place.
+    const std::size_t nameBytes = std::size_t(to.size()) * sizeof(wchar_t);
+    QByteArray buffer(int(sizeof(FILE_RENAME_INFO) + nameBytes), '\0');
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = TRUE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = DWORD(nameBytes);
+    memcpy(info->FileName, to.utf16(), nameBytes);
+    if (SetFileInformationByHandle(handleOf(fd), FileRenameInfo, info, DWORD(buffer.size())))
+        return true;
+    if (error)
+        *error = windowsMessage(GetLastError());
+    return false;
+}
+
+void discardOwnedFile(int fd, const QString& path, const std::function<void(const QString&)>&) {
+    Q_UNUSED(path);
+    FILE_DISPOSITION_INFO disposition{};
+    disposition.DeleteFile = TRUE;
+    SetFileInformationByHandle(handleOf(fd), FileDispositionInfo, &disposition, sizeof disposition);
+    _close(fd);
+}
+
+int holdForStart(int fd, const QString& path) {
+    const FileIdentity checked = identityOfOpenFile(fd);
+    _close(fd);
+    // Readable by the shell, but neither writable nor deletable while we hold it.
+    HANDLE handle = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return -1;
+    if (identityOfHandle(handle) != checked) {
+        CloseHandle(handle);
+        return -1;
+    }
+    const int held = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_RDONLY);
+    if (held < 0)
+        CloseHandle(handle);
+    return held;
+}
+
+void WriteBehind::wrote(qint64 bytes) {
+    m_written += bytes; // the closing FlushFileBuffers does the work here
+    m_started = m_written;
+    Q_UNUSED(m_fd);
 }
 
 Platform* createSystemPlatform() {

@@ -1,6 +1,7 @@
 #include "RunMode.h"
 
 #include "platform/AsciiCase.h"
+#include "update/Codes.h"
 
 QString RunModeForParameter(const QString& parameter) {
     // Only a to z are upper-cased; nothing is trimmed.
@@ -8,12 +9,15 @@ QString RunModeForParameter(const QString& parameter) {
 
     struct Row {
         const char* parameter;
-        const char* code;
+        RunModeCode code;
     };
-    static const Row table[] = {
-        {"TEST", "TEST"}, {"TEST2", "TEST2"}, {"SETUPBDE", "BDE"}, {"UPDATEV2", "2"}, {"TV", "TV"}};
+    static const Row table[] = {{"TEST", RunModeCode::Test},
+                                {"TEST2", RunModeCode::Test2},
+                                {"SETUPBDE", RunModeCode::DatabaseEngine},
+                                {"UPDATEV2", RunModeCode::UpdateV2},
+                                {"TV", RunModeCode::RemoteSupport}};
     for (const Row& row : table)
         if (upper == QLatin1String(row.parameter))
-            return QLatin1String(row.code);
-    return upper.isEmpty() ? QStringLiteral("INIT") : QString();
+            return runModeText(row.code);
+    return runModeText(upper.isEmpty() ? RunModeCode::FirstInstall : RunModeCode::None);
 }

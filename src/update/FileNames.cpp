@@ -1,5 +1,7 @@
 #include "FileNames.h"
 
+#include "platform/SystemPlatform.h"
+
 #include <QCryptographicHash>
 #include <QStringList>
 
@@ -55,8 +57,17 @@ bool isPlainFileName(const QString& name) {
 }
 
 bool isVersionFileName(const QString& name) {
-    return name == QLatin1String("twv2.vn") || name == QLatin1String("twvtest.vn") ||
-           name == QLatin1String("twvtest2.vn");
+    return name == FileName::VersionFileV2 || name == FileName::VersionFileTest || name == FileName::VersionFileTest2;
+}
+
+bool isOwnFamilyName(const QString& name) {
+    if (isVersionFileName(name))
+        return true;
+    for (const QString& own : {FileName::InstallerV2, FileName::TestInstaller, FileName::DatabaseEngineSetup,
+                               FileName::RemoteSupportTool})
+        if (isAsciiCaseEqual(name, own))
+            return true;
+    return matchesWildcard(name, FileName::InstallerMask);
 }
 
 bool isInstallerFileName(const QString& name, const QString& ownFileName) {
@@ -78,8 +89,8 @@ bool isInstallerFileName(const QString& name, const QString& ownFileName) {
     }
     if (isDeviceName(name))
         return false;
-    for (const QString& own : {ownFileName, QStringLiteral("version.tly"), QStringLiteral("twv2.vn"),
-                               QStringLiteral("twvtest.vn"), QStringLiteral("twvtest2.vn")})
+    for (const QString& own : {ownFileName, FileName::InstalledVersion, FileName::VersionFileV2,
+                               FileName::VersionFileTest, FileName::VersionFileTest2})
         if (!own.isEmpty() && isAsciiCaseEqual(name, own))
             return false;
     return true;

@@ -2,6 +2,19 @@
 
 #include <QString>
 
+// The files the program itself fetches, removes or reads, each named once.
+namespace FileName {
+inline const QString VersionFileV2 = QStringLiteral("twv2.vn");
+inline const QString VersionFileTest = QStringLiteral("twvtest.vn");
+inline const QString VersionFileTest2 = QStringLiteral("twvtest2.vn");
+inline const QString InstalledVersion = QStringLiteral("version.tly");
+inline const QString InstallerV2 = QStringLiteral("twv2up.exe");
+inline const QString TestInstaller = QStringLiteral("twtestup.exe");
+inline const QString InstallerMask = QStringLiteral("twv*.exe"); // every earlier installer, special versions too
+inline const QString DatabaseEngineSetup = QStringLiteral("setupbd.exe");
+inline const QString RemoteSupportTool = QStringLiteral("TeamViewerQS_x64.exe");
+} // namespace FileName
+
 // A name that can only ever mean a file directly inside the program folder, on any system:
 // no separators, no drive or stream colon, not "." or "..", no control characters,
 // none of <>"|?*, and no trailing dot or space.
@@ -17,6 +30,11 @@ bool isVersionFileName(const QString& name);
 // not a device name such as CON or COM1 (with or without an extension), and none of the
 // program's own files: ownFileName (the executable), "version.tly" or a version file.
 bool isInstallerFileName(const QString& name, const QString& ownFileName);
+
+// The files a download may replace or remove under their real name: the version files,
+// the earlier installers the update window clears itself, the database-engine installer and
+// the remote-support tool. Any other file in the folder belongs to somebody else.
+bool isOwnFamilyName(const QString& name);
 
 // Where a download of `name` is written until it is complete: hidden, in the same folder,
 // the same for every download of that name (so a leftover of a killed run is found again).

@@ -47,7 +47,7 @@ const char* systemCaPath() {
 
 struct HttpsTransfer::State {
     CURL* curl = nullptr;
-    int fd = -1;
+    HttpsTransfer::Sink* sink = nullptr;
     const ProgressHandler* progress = nullptr;
     std::int64_t maxBody = -1;
     std::int64_t received = 0;
@@ -164,16 +164,9 @@ static size_t onBody(char* data, size_t size, size_t count, void* user) {
         s->tooLarge = true;
         return 0;
     }
-    size_t written = 0;
-    while (written < bytes) {
-        const auto n = tallyaid_write(s->fd, data + written, static_cast<unsigned>(bytes - written));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            s->writeErrno = errno;
-            return 0;
-        }
-        written += static_cast<size_t>(n);
+    if (!s->sink->write(data, bytes)) {
+        s->writeErrno = s->sink->error() ? s->sink->error() : EIO;
+        return 0;
     }
     s->received += static_cast<std::int64_t>(bytes);
     if (s->report(s->received))
@@ -219,10 +212,25 @@ static int onRequest(void* user, char*, char*, int, int) {
     return CURL_PREREQFUNC_OK;
 }
 
-HttpsTransfer::Result HttpsTransfer::get(const QString& url, int fd, const ProgressHandler& progress) {
+bool HttpsTransfer::FileSink::write(const char* data, std::size_t size) {
+    std::size_t written = 0;
+    while (written < size) {
+        const auto n = tallyaid_write(m_fd, data + written, static_cast<unsigned>(size - written));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            m_error = errno;
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const ProgressHandler& progress) {
     Result result;
     State state;
-    state.fd = fd;
+    state.sink = &sink;
     state.progress = &progress;
     state.maxBody = m_settings.maxBodyBytes;
 

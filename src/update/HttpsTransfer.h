@@ -1,22 +1,35 @@
 #pragma once
 
 #include <QString>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
-// One HTTPS GET streamed into an open file descriptor. Nothing of the HTTP library shows
+// The limits every transfer of the program keeps, each set here once.
+namespace TransferLimits {
+constexpr int ConnectTimeoutMs = 15000;   // resolve, TCP and TLS handshake
+constexpr int ResponseTimeoutMs = 60000;  // silence after a request, or between bytes
+constexpr int LowSpeedBytesPerSecond = 100;
+constexpr int LowSpeedWindowMs = 60000;   // fewer bytes a second than that over this long fails
+constexpr int SmallFileDeadlineMs = 120000; // a version or signature file arrives within this
+constexpr int MaxRedirects = 10;
+constexpr std::int64_t MaxProgramBytes = std::int64_t(4) << 30;
+constexpr std::int64_t MaxVersionFileBytes = 1024 * 1024;
+} // namespace TransferLimits
+
+// One HTTPS GET streamed into a sink (an open file, say). Nothing of the HTTP library shows
 // through this interface. Runs on whatever thread calls get().
 class HttpsTransfer {
 public:
     struct Settings {
-        int connectTimeoutMs = 15000;   // resolve, TCP and TLS handshake
-        int responseTimeoutMs = 60000;  // no data for this long fails the transfer
+        int connectTimeoutMs = TransferLimits::ConnectTimeoutMs;
+        int responseTimeoutMs = TransferLimits::ResponseTimeoutMs; // no data for this long fails the transfer
         // Less than this many bytes a second, averaged over the window, fails the transfer
         // as a network failure: a drip of data cannot keep it alive for ever.
-        int lowSpeedBytesPerSecond = 100;
-        int lowSpeedWindowMs = 60000;
+        int lowSpeedBytesPerSecond = TransferLimits::LowSpeedBytesPerSecond;
+        int lowSpeedWindowMs = TransferLimits::LowSpeedWindowMs;
         int totalTimeoutMs = -1;        // -1: none; the whole transfer ends by then
-        int maxRedirects = 10;
+        int maxRedirects = TransferLimits::MaxRedirects;
         std::int64_t maxBodyBytes = -1; // -1: no limit
         QString extraCaFile;            // trusted beside the system's store
     };
@@ -39,12 +52,37 @@ public:
     // contentLength is -1 when none was announced. Returns true to stop the transfer.
     using ProgressHandler = std::function<bool(std::int64_t contentLength, std::int64_t readCount)>;
 
+    // Takes the body block by block as it arrives. write() returns false to stop the
+    // transfer as a write failure; error() then gives the system's error number.
+    class Sink {
+    public:
+        virtual ~Sink() = default;
+        virtual bool write(const char* data, std::size_t size) = 0;
+        virtual int error() const = 0;
+    };
+
+    // Writes every block straight into an open file descriptor.
+    class FileSink : public Sink {
+    public:
+        explicit FileSink(int fd) : m_fd(fd) {}
+        bool write(const char* data, std::size_t size) override;
+        int error() const override { return m_error; }
+
+    private:
+        int m_fd;
+        int m_error = 0;
+    };
+
     explicit HttpsTransfer(const Settings& settings);
     ~HttpsTransfer();
     HttpsTransfer(const HttpsTransfer&) = delete;
     HttpsTransfer& operator=(const HttpsTransfer&) = delete;
 
-    Result get(const QString& url, int fd, const ProgressHandler& progress);
+    Result get(const QString& url, Sink& sink, const ProgressHandler& progress);
+    Result get(const QString& url, int fd, const ProgressHandler& progress) {
+        FileSink sink(fd);
+        return get(url, sink, progress);
+    }
 
     // Which library result codes are client-level failures, given whether response headers arrived.
     static bool isClientLevel(int resultCode, bool headersReceived);

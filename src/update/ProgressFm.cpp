@@ -1,5 +1,8 @@
 #include "ProgressFm.h"
 
+#include "FileNames.h"
+#include "StagedDownload.h"
+
 #include "dialogs/MsgFm.h"
 #include "platform/Error.h"
 #include "platform/Fonts.h"
@@ -332,14 +335,15 @@ void TUpdateForm::FormShow() {
     DetailsLabel->clear();
     ProgramFolder = Platform::current().programFolder();
 
-    if (RunMode == QLatin1String("TEST") || RunMode == QLatin1String("TEST2")) {
-        VersionFileName = RunMode == QLatin1String("TEST") ? QStringLiteral("twvtest.vn") : QStringLiteral("twvtest2.vn");
+    const RunModeCode mode = runModeFromText(RunMode);
+    if (mode == RunModeCode::Test || mode == RunModeCode::Test2) {
+        VersionFileName = mode == RunModeCode::Test ? FileName::VersionFileTest : FileName::VersionFileTest2;
         try {
-            removeFile(QStringLiteral("twtestup.exe"));
+            removeFile(FileName::TestInstaller);
         } catch (...) {
         }
         CheckForUpdatesBtnClick();
-    } else if (RunMode == QLatin1String("BDE") || RunMode == QLatin1String("TV")) {
+    } else if (mode == RunModeCode::DatabaseEngine || mode == RunModeCode::RemoteSupport) {
         CheckForUpdatesBtn->hide();
         DownloadBtn->hide();
         DownloadBtn->setEnabled(false);
@@ -350,21 +354,21 @@ void TUpdateForm::FormShow() {
         DownloadOtherButton->setDefault(true);
         ProgressBar1->show();
         SetStatusLines(QString(), QString(), QString(),
-                       RunMode == QLatin1String("BDE") ? QStringLiteral("(BDE)") : QStringLiteral("(T)"),
+                       mode == RunModeCode::DatabaseEngine ? QStringLiteral("(BDE)") : QStringLiteral("(T)"),
                        kCheckingStatus5);
     } else {
-        paintBackground(pnl_TopInfoContainer, RunMode == QLatin1String("INIT") ? kInfoColour : kWindowColour);
+        paintBackground(pnl_TopInfoContainer, mode == RunModeCode::FirstInstall ? kInfoColour : kWindowColour);
         DownloadOtherButton->hide();
         DownloadOtherButton->setEnabled(false);
         CheckForUpdatesBtn->show();
         DownloadBtn->hide(); // shown again once the version file has been read
         ProgressBar1->show();
-        VersionFileName = QStringLiteral("twv2.vn");
+        VersionFileName = FileName::VersionFileV2;
         // One guarded block: an error ends it, skipping the rest; the check runs regardless.
         try {
             const QString sub = QStringLiteral("upd19283") + QDir::separator();
-            removeFile(QStringLiteral("twv2up.exe"));
-            DeleteMatchingFiles(ProgramFolder, QStringLiteral("twv*.exe"));
+            removeFile(FileName::InstallerV2);
+            DeleteMatchingFiles(ProgramFolder, FileName::InstallerMask);
             removeFile(sub + QStringLiteral("updw1.exe"));
             removeFile(sub + QStringLiteral("diskinfo.tly"));
             removeFile(sub + QStringLiteral("updatint.exe"));
@@ -441,9 +445,9 @@ void TUpdateForm::CancelBtnClick() {
     close();
 }
 
-void TUpdateForm::ShowProblemInfo(const QString& /*FileName*/, int Code) {
+void TUpdateForm::ShowProblemInfo(const QString& /*FileName*/, ProblemCode Code) {
     const QString text = QStringLiteral("There was a problem downloading the file. ") + QStringLiteral("(Code: ") +
-                         QString::number(Code) + QStringLiteral(")") + QStringLiteral("\n") + QStringLiteral("\n") +
+                         QString::number(static_cast<int>(Code)) + QStringLiteral(")") + QStringLiteral("\n") + QStringLiteral("\n") +
                          QStringLiteral("Please try the options below in order.");
     pnl_DetailsLabelContainer->hide();
     pnl_ButtonContainer->hide();
@@ -470,7 +474,7 @@ bool TUpdateForm::FormClose() {
     if (FDownloadInProgress && !FCancelled)
         return false;
     try {
-        removeFile(QStringLiteral("twv2.vn"));
+        removeFile(FileName::VersionFileV2);
     } catch (...) {
         // A version file that cannot be deleted never keeps the window open.
     }

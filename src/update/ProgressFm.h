@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Codes.h"
 #include "HttpsTransfer.h"
 #include "validate/Validate.h"
 
@@ -17,6 +18,7 @@ class QPushButton;
 class QWidget;
 class TMessageForm;
 class TStyledButton;
+class StagedDownload;
 
 // The update window: checks for a newer release, downloads and starts installers, and
 // switches to the problem view when something fails. One instance lives for the whole run.
@@ -96,10 +98,12 @@ public:
     void SetStatusLines(const QString& Line1, const QString& Line2, const QString& Line3, const QString& Line4,
                         const QString& Line5);
     void DeleteMatchingFiles(const QString& Folder, const QString& Mask);
-    void ShowProblemInfo(const QString& FileName, int Code);
+    void ShowProblemInfo(const QString& FileName, ProblemCode Code);
     QString ReadInstalledVersion();
     void DownloadFromSite(const QString& RemoteName, const QString& LocalName);
-    void DownloadFile(const QString& Url, const QString& LocalName);
+    // With a SignatureUrl (a program from the maker's folder, in a build that carries the
+    // maker's key) the file takes its name only once the signature there has been checked.
+    void DownloadFile(const QString& Url, const QString& LocalName, const QString& SignatureUrl = QString());
     // Progress handler; called on the transfer's thread. Returns the abort answer.
     bool NetHTTPClientReceiveData(qint64 AContentLength, qint64 AReadCount);
     void ShowDetails(const QString& Text);
@@ -111,11 +115,11 @@ public:
     int lastDeletePasses() const { return m_lastDeletePasses; }
 
     // Limits of one transfer; tests shorten them.
-    int connectTimeoutMs = 15000;
-    int responseTimeoutMs = 60000;
-    int lowSpeedWindowMs = 60000;        // under 100 bytes a second over this long fails
-    int versionFileDeadlineMs = 120000;  // a version file is fetched before any window shows
-    qint64 maxDownloadBytes = qint64(4) << 30; // programs; version files have 1 MiB
+    int connectTimeoutMs = TransferLimits::ConnectTimeoutMs;
+    int responseTimeoutMs = TransferLimits::ResponseTimeoutMs;
+    int lowSpeedWindowMs = TransferLimits::LowSpeedWindowMs;
+    int versionFileDeadlineMs = TransferLimits::SmallFileDeadlineMs; // also a signature's
+    qint64 maxDownloadBytes = TransferLimits::MaxProgramBytes;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -129,21 +133,20 @@ private:
     void buildProblemPanel();
     void removeFile(const QString& name);
     void startProgram(const QString& fileName);
+    // Starts what lies under `name` after a download: the very file just fetched and checked,
+    // or, in a build that checks no signatures, an earlier copy a failed download could not
+    // replace. A file that was swapped since it was checked raises an error.
+    void startFetchedProgram(const QString& name);
     // Fetches another program (database engine, remote support) and starts it, or shows a problem code.
-    void fetchOtherProgram(const QString& file, int missingCode, int failedCode, bool signedByMaker,
+    void fetchOtherProgram(const QString& file, ProblemCode missingCode, ProblemCode failedCode,
                            const std::function<void()>& fetch);
     void applyProgress(qint64 contentLength, qint64 readCount);
     void repaintNow(QWidget* widget);
     void offerWebsite(bool alternative); // Options 2 and 3
     HttpsTransfer::Settings transferSettings(qint64 maxBodyBytes) const; // this window's limits
-    HttpsTransfer::Result runTransfer(const QString& url, int fd, const HttpsTransfer::Settings& settings,
-                                      bool showProgress);
-    // A small file (at most `cap` bytes) fetched into memory; empty when it could not be had.
-    QByteArray fetchSmallFile(const QString& url, const QString& name, qint64 cap);
-    // Whether the program `name` in the program folder may be started: always when the
-    // build carries no key; otherwise only with the maker's valid signature. A program
-    // that fails the check is deleted.
-    bool signatureAllows(const QString& name);
+    HttpsTransfer::Result runTransfer(const QString& url, const HttpsTransfer::Settings& settings,
+                                      HttpsTransfer::Sink& sink, bool showProgress);
+    std::unique_ptr<StagedDownload> m_fetched; // the last download, until its file is started
     TMessageForm& messageForm();
     std::unique_ptr<TMessageForm> m_ownMessageForm;
 

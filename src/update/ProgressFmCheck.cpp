@@ -1,6 +1,7 @@
 // The version check: which release is the latest, which one is installed.
 #include "ProgressFm.h"
 
+#include "FileNames.h"
 #include "VersionFile.h"
 
 #include "platform/AnsiTextFile.h"
@@ -27,7 +28,7 @@ void TUpdateForm::CheckForUpdatesBtnClick() {
         try {
             DownloadFromSite(name, name);
         } catch (...) {
-            ShowProblemInfo(name, 200);
+            ShowProblemInfo(name, ProblemCode::VersionFileFailed);
             shown = true;
         }
         {
@@ -46,7 +47,7 @@ void TUpdateForm::CheckForUpdatesBtnClick() {
         DownloadBtn->setEnabled(true);
         const QString installed = ReadInstalledVersion();
         const Currency installedNumber = StrToCurrencyInRange(installed, 2, 0, 99 * CurrencyScale, 0);
-        if (RunMode == QLatin1String("INIT")) {
+        if (runModeFromText(RunMode) == RunModeCode::FirstInstall) {
             SetStatusLines(QStringLiteral("AN UPDATE IS AVAILABLE!"),
                            QStringLiteral("It looks like you have just installed Tallywick - thank you!"), QString(),
                            QString(), QStringLiteral("To update to the latest version, click \"Download Now...\"."));
@@ -63,14 +64,14 @@ void TUpdateForm::CheckForUpdatesBtnClick() {
         }
     } catch (...) {
         if (!shown)
-            ShowProblemInfo(name, 201);
+            ShowProblemInfo(name, ProblemCode::VersionCheckFailed);
     }
 }
 
 QString TUpdateForm::ReadInstalledVersion() {
     QString text = QStringLiteral("?");
     try {
-        AnsiTextFile file(ProgramFolder + QStringLiteral("version.tly"));
+        AnsiTextFile file(ProgramFolder + FileName::InstalledVersion);
         if (!file.atEnd())
             text = file.readLine(); // used as it stands, spaces and all
     } catch (...) {

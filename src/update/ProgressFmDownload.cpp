@@ -4,6 +4,8 @@
 
 #include "FileNames.h"
 #include "HttpsTransfer.h"
+#include "Signature.h"
+#include "StagedDownload.h"
 #include "Sites.h"
 #include "platform/Error.h"
 #include "platform/FileOps.h"
@@ -22,16 +24,23 @@
 #include <thread>
 
 namespace {
-constexpr qint64 kMaxVersionFileBytes = 1024 * 1024;
+QString escapedName(const QString& name) {
+    return QString::fromLatin1(QUrl::toPercentEncoding(name));
+}
 constexpr auto kProgressInterval = std::chrono::milliseconds(50); // about 20 bar updates a second
 const QString kDetailsHeader = QStringLiteral("Details:\n  Secure Connection Established.");
 } // namespace
 
 void TUpdateForm::DownloadFromSite(const QString& RemoteName, const QString& LocalName) {
-    DownloadFile(Sites::downloadFolderUrl() + QString::fromLatin1(QUrl::toPercentEncoding(RemoteName)), LocalName);
+    const QString folder = Sites::downloadFolderUrl();
+    // A program from the maker's folder carries the maker's signature beside it, when this
+    // build checks signatures at all.
+    const bool signedProgram = !UpdateSignature::trustedKey().isEmpty() && !isVersionFileName(LocalName);
+    DownloadFile(folder + escapedName(RemoteName), LocalName,
+                 signedProgram ? folder + escapedName(RemoteName + QStringLiteral(".sig")) : QString());
 }
 
-void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
+void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, const QString& SignatureUrl) {
     ShowDetails(LocalName);
     FCancelled = false;
     FDownloadInProgress = true;
@@ -40,79 +49,32 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName) {
         ~InProgressGuard() { flag = false; }
     } inProgress{FDownloadInProgress};
 
-    // Whatever a version file names, nothing may be written outside the program folder.
-    if (!isPlainFileName(LocalName))
-        throw TallyError(QStringLiteral("Error downloading %1: %2")
-                             .arg(LocalName, QStringLiteral("the name is not a plain file name")));
-
-    // The body goes into a file of its own and takes the real name only once it is whole:
-    // a cut-short or killed transfer never leaves a partial program under the name that is
-    // started, and a link at the real name is replaced, never written through.
-    Platform& platform = Platform::current();
-    const QString path = ProgramFolder + LocalName;
-    const QString partPath = ProgramFolder + partialFileName(LocalName);
-    if (QFileInfo(path).isDir())
-        throw TallyError(QStringLiteral("Cannot create file \"%1\". It is a folder.").arg(path));
-    const QFileInfo leftover(partPath);
-    if (leftover.exists() || leftover.isSymLink())
-        platform.deleteFile(partPath); // left by a run that was killed
-    QString createError;
-    const int fd = createNewFileExclusive(partPath, &createError);
-    if (fd < 0)
-        throw TallyError(createError);
-    struct Closer {
-        int fd;
-        ~Closer() {
-            if (fd >= 0)
-                closeFile(fd);
-        }
-        void close() {
-            closeFile(fd);
-            fd = -1;
-        }
-    } file{fd};
-
-    HttpsTransfer::Settings settings = transferSettings(maxDownloadBytes);
+    StagedDownload::Plan plan;
+    plan.folder = ProgramFolder;
+    plan.name = LocalName;
+    plan.url = Url;
+    plan.settings = transferSettings(maxDownloadBytes);
     if (isVersionFileName(LocalName)) {
-        settings.maxBodyBytes = kMaxVersionFileBytes;
+        plan.settings.maxBodyBytes = TransferLimits::MaxVersionFileBytes;
         // Fetched before any window shows, so nothing could cancel it: a deadline instead.
-        settings.totalTimeoutMs = versionFileDeadlineMs;
+        plan.settings.totalTimeoutMs = versionFileDeadlineMs;
     }
-
-    const HttpsTransfer::Result result = runTransfer(Url, fd, settings, true);
-
-    QString failure;
-    const bool returned =
-        result.outcome == HttpsTransfer::Outcome::Completed || result.outcome == HttpsTransfer::Outcome::Aborted;
-    if (returned && FCancelled)
-        failure = QStringLiteral("Download cancelled by user.");
-    else if (result.outcome == HttpsTransfer::Outcome::Completed && result.statusCode != 200)
-        failure = QStringLiteral("HTTP error %1: %2").arg(result.statusCode).arg(result.statusText);
-    else if (result.outcome == HttpsTransfer::Outcome::Aborted)
-        failure = QStringLiteral("Download cancelled by user.");
-    else if (result.outcome == HttpsTransfer::Outcome::ClientFailure)
-        failure = QStringLiteral("Network error downloading %1: %2").arg(LocalName, result.errorMessage);
-    else if (result.outcome == HttpsTransfer::Outcome::OtherFailure)
-        failure = QStringLiteral("Error downloading %1: %2").arg(LocalName, result.errorMessage);
-
-    if (failure.isEmpty() && !syncToDisk(fd))
-        failure = QStringLiteral("Error downloading %1: %2").arg(LocalName, std::strerror(errno));
-    file.close();
-    const bool transferFailed = !failure.isEmpty();
-    if (!transferFailed) {
-        QString error;
-        if (!replaceFile(partPath, path, &error)) // a copy in use stays, and is started all the same
-            failure = QStringLiteral("Error downloading %1: %2").arg(LocalName, error);
+    if (!SignatureUrl.isEmpty()) {
+        plan.key = UpdateSignature::trustedKey();
+        plan.signatureUrl = SignatureUrl;
+        plan.signatureSettings = transferSettings(UpdateSignature::MaxSignatureFileBytes);
+        plan.signatureSettings.totalTimeoutMs = versionFileDeadlineMs;
     }
-    FDownloadInProgress = false;
-    if (!failure.isEmpty()) {
-        platform.deleteFile(partPath);
-        // A failed transfer leaves no copy under the name, as if it had written over it.
-        const QFileInfo old(path);
-        if (transferFailed && (old.exists() || old.isSymLink()))
-            platform.deleteFile(path);
-        throw TallyError(failure);
-    }
+    m_fetched = std::make_unique<StagedDownload>(
+        plan,
+        [this](const QString& url, const HttpsTransfer::Settings& settings, HttpsTransfer::Sink& sink,
+               bool reportProgress) { return runTransfer(url, settings, sink, reportProgress); },
+        [this] { return bool(FCancelled); });
+    const StagedDownload::Outcome outcome = m_fetched->run();
+    if (outcome == StagedDownload::Outcome::SignatureRefused)
+        ShowDetails(QStringLiteral("Signature not valid: ") + LocalName);
+    if (outcome != StagedDownload::Outcome::Named)
+        throw TallyError(m_fetched->failureText());
 }
 
 HttpsTransfer::Settings TUpdateForm::transferSettings(qint64 maxBodyBytes) const {
@@ -125,8 +87,8 @@ HttpsTransfer::Settings TUpdateForm::transferSettings(qint64 maxBodyBytes) const
     return settings;
 }
 
-HttpsTransfer::Result TUpdateForm::runTransfer(const QString& url, int fd, const HttpsTransfer::Settings& settings,
-                                              bool showProgress) {
+HttpsTransfer::Result TUpdateForm::runTransfer(const QString& url, const HttpsTransfer::Settings& settings,
+                                              HttpsTransfer::Sink& sink, bool showProgress) {
     m_reportPosted = false;
     m_reportHeld = false;
     HttpsTransfer::Result result;
@@ -135,7 +97,7 @@ HttpsTransfer::Result TUpdateForm::runTransfer(const QString& url, int fd, const
     // The window repaints and takes queued progress while the transfer runs, but clicks
     // and keys wait until the download has returned.
     std::thread worker([&] {
-        result = client.get(url, fd, [this, showProgress](std::int64_t length, std::int64_t read) {
+        result = client.get(url, sink, [this, showProgress](std::int64_t length, std::int64_t read) {
             return showProgress ? NetHTTPClientReceiveData(length, read) : bool(FCancelled);
         });
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -145,29 +107,6 @@ HttpsTransfer::Result TUpdateForm::runTransfer(const QString& url, int fd, const
     if (m_reportHeld)
         applyProgress(m_heldLength, m_heldRead);
     return result;
-}
-
-QByteArray TUpdateForm::fetchSmallFile(const QString& url, const QString& name, qint64 cap) {
-    // Staged in the program folder like any download, read back, and removed.
-    Platform& platform = Platform::current();
-    const QString partPath = ProgramFolder + partialFileName(name);
-    const QFileInfo leftover(partPath);
-    if (leftover.exists() || leftover.isSymLink())
-        platform.deleteFile(partPath);
-    QFile file(partPath);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::NewOnly))
-        return {};
-    HttpsTransfer::Settings settings = transferSettings(cap);
-    settings.totalTimeoutMs = versionFileDeadlineMs;
-    FDownloadInProgress = true;
-    const HttpsTransfer::Result result = runTransfer(url, file.handle(), settings, false);
-    FDownloadInProgress = false;
-    QByteArray content;
-    if (result.outcome == HttpsTransfer::Outcome::Completed && result.statusCode == 200 && file.seek(0))
-        content = file.read(cap + 1);
-    file.close();
-    platform.deleteFile(partPath);
-    return content;
 }
 
 bool TUpdateForm::NetHTTPClientReceiveData(qint64 AContentLength, qint64 AReadCount) {

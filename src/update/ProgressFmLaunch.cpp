@@ -4,13 +4,14 @@
 #include "FileNames.h"
 #include "Signature.h"
 #include "Sites.h"
+#include "StagedDownload.h"
+#include "platform/Error.h"
 #include "platform/Platform.h"
 #include "widgets/StyledButton.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLocale>
-#include <QUrl>
 #include <QPushButton>
 
 void TUpdateForm::DownloadBtnClick() {
@@ -24,37 +25,31 @@ void TUpdateForm::DownloadBtnClick() {
                        QStringLiteral("..."),
                    QString(), QString(), QString(), QString());
     const QString name = InstallerFileName;
-    // Whatever a version file names, only a program of its own is fetched and started:
-    // anything else is a failed download before a file is touched.
-    if (!isInstallerFileName(name, QFileInfo(QCoreApplication::applicationFilePath()).fileName())) {
-        ShowProblemInfo(name, 300);
+    // Whatever a version file names, only a program of its own that may take that name in
+    // the folder is fetched and started: anything else fails before a file is touched.
+    if (!isInstallerFileName(name, Platform::current().executableFileName()) ||
+        !StagedDownload::mayTakeName(ProgramFolder, name)) {
+        ShowProblemInfo(name, ProblemCode::InstallerFailed);
         return;
     }
     try {
         try {
             DownloadFromSite(name, name);
         } catch (...) {
-            ShowProblemInfo(name, 300);
+            ShowProblemInfo(name, ProblemCode::InstallerFailed);
             failed = true;
         }
-        // A copy the failed download did not replace is started all the same, if the maker
-        // signed it (when this build checks signatures at all).
         if (Platform::current().fileExists(ProgramFolder + name)) {
-            if (!signatureAllows(name)) {
-                if (!failed)
-                    ShowProblemInfo(name, 300);
-                return;
-            }
-            startProgram(name);
+            startFetchedProgram(name);
         } else if (!failed) {
-            ShowProblemInfo(name, 301);
+            ShowProblemInfo(name, ProblemCode::InstallerMissing);
             failed = true;
         }
         if (!failed)
             close();
     } catch (...) {
         if (!failed)
-            ShowProblemInfo(name, 302);
+            ShowProblemInfo(name, ProblemCode::InstallerOtherError);
     }
 }
 
@@ -64,13 +59,26 @@ void TUpdateForm::DownloadOtherButtonClick() {
     SetStatusLines(QStringLiteral("Downloading ..."), QString(), QString(), QString(), QString());
     DownloadOtherButton->setEnabled(false);
     repaintNow(this);
-    if (RunMode == QLatin1String("TV"))
+    if (runModeFromText(RunMode) == RunModeCode::RemoteSupport)
         RunRemoteSupportTool();
     else
         RunDatabaseEngineSetup();
 }
 
-void TUpdateForm::fetchOtherProgram(const QString& file, int missingCode, int failedCode, bool signedByMaker,
+void TUpdateForm::startFetchedProgram(const QString& name) {
+    if (m_fetched && m_fetched->succeeded()) {
+        if (!m_fetched->startNamed([this](const QString& fileName) { startProgram(fileName); }))
+            throw TallyError(QStringLiteral("%1 is no longer the file that was downloaded").arg(name));
+        return;
+    }
+    // The failed download could not replace an earlier copy. Started all the same, as
+    // before, but only where nothing is checked: an unchecked copy never runs in a build
+    // that carries the maker's key.
+    if (UpdateSignature::trustedKey().isEmpty())
+        startProgram(name);
+}
+
+void TUpdateForm::fetchOtherProgram(const QString& file, ProblemCode missingCode, ProblemCode failedCode,
                                     const std::function<void()>& fetch) {
     bool shown = false;
     Platform& platform = Platform::current();
@@ -83,12 +91,7 @@ void TUpdateForm::fetchOtherProgram(const QString& file, int missingCode, int fa
     try {
         fetch();
         if (platform.fileExists(ProgramFolder + file)) {
-            if (signedByMaker && !signatureAllows(file)) {
-                ShowProblemInfo(file, failedCode);
-                shown = true;
-                return;
-            }
-            startProgram(file);
+            startFetchedProgram(file);
             close();
         } else {
             ShowProblemInfo(file, missingCode);
@@ -100,36 +103,16 @@ void TUpdateForm::fetchOtherProgram(const QString& file, int missingCode, int fa
     }
 }
 
-bool TUpdateForm::signatureAllows(const QString& name) {
-    const QByteArray key = UpdateSignature::trustedKey();
-    if (key.isEmpty())
-        return true;
-    const QString sigName = name + QStringLiteral(".sig");
-    const QByteArray content =
-        fetchSmallFile(Sites::downloadFolderUrl() + QString::fromLatin1(QUrl::toPercentEncoding(sigName)), sigName,
-                       UpdateSignature::MaxSignatureFileBytes);
-    const QByteArray signature = UpdateSignature::parseSignatureFile(content);
-    if (!signature.isEmpty()) {
-        const QByteArray digest = UpdateSignature::sha256OfFile(ProgramFolder + name);
-        if (!digest.isEmpty() && UpdateSignature::verify(key, UpdateSignature::message(name, digest), signature))
-            return true;
-    }
-    ShowDetails(QStringLiteral("Signature not valid: ") + name);
-    try {
-        Platform::current().deleteFile(ProgramFolder + name);
-    } catch (...) {
-    }
-    return false;
-}
-
 void TUpdateForm::RunDatabaseEngineSetup() {
-    const QString file = QStringLiteral("setupbd.exe");
-    fetchOtherProgram(file, 101, 102, true, [&] { DownloadFromSite(file, file); });
+    const QString& file = FileName::DatabaseEngineSetup;
+    fetchOtherProgram(file, ProblemCode::DatabaseEngineMissing, ProblemCode::DatabaseEngineFailed,
+                      [&] { DownloadFromSite(file, file); });
 }
 
 void TUpdateForm::RunRemoteSupportTool() {
-    const QString file = QStringLiteral("TeamViewerQS_x64.exe");
-    // Straight from the vendor, not through the maker's download folder.
-    // The vendor's tool is not signed by the maker: no signature is asked for.
-    fetchOtherProgram(file, 401, 402, false, [&] { DownloadFile(Sites::vendorUrl(), file); });
+    const QString& file = FileName::RemoteSupportTool;
+    // Straight from the vendor, not through the maker's download folder. The vendor's tool
+    // is not signed by the maker: no signature is asked for.
+    fetchOtherProgram(file, ProblemCode::RemoteSupportMissing, ProblemCode::RemoteSupportFailed,
+                      [&] { DownloadFile(Sites::vendorUrl(), file); });
 }

@@ -17,11 +17,12 @@ struct OptionAddresses {
 
 // By run mode, tried in this order; other modes have no address.
 bool addressesFor(const QString& runMode, OptionAddresses& out) {
-    if (runMode == QLatin1String("2") || runMode == QLatin1String("TEST2")) {
+    const RunModeCode mode = runModeFromText(runMode);
+    if (mode == RunModeCode::UpdateV2 || mode == RunModeCode::Test2) {
         out = {"/updates/twv2up.exe", "/updatepayrollinstructionsv2b.html"};
         return true;
     }
-    if (runMode == QLatin1String("BDE")) {
+    if (mode == RunModeCode::DatabaseEngine) {
         out = {"/updates/setupbd.exe", "/setupbddownloadinstructions.html"};
         return true;
     }

@@ -66,6 +66,30 @@ QByteArray parseSignatureFile(const QByteArray& content) {
     return decoded.decoded;
 }
 
+Sha256::Sha256() : m_ctx(EVP_MD_CTX_new()) {
+    m_ok = m_ctx && EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(m_ctx), EVP_sha256(), nullptr) == 1;
+}
+
+Sha256::~Sha256() {
+    EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(m_ctx));
+}
+
+void Sha256::update(const char* data, std::size_t size) {
+    if (m_ok)
+        m_ok = EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(m_ctx), data, size) == 1;
+}
+
+QByteArray Sha256::finish() {
+    QByteArray digest(32, Qt::Uninitialized);
+    unsigned int length = 0;
+    if (!m_ok ||
+        EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(m_ctx), reinterpret_cast<unsigned char*>(digest.data()), &length) != 1 ||
+        length != 32)
+        return {};
+    m_ok = false;
+    return digest;
+}
+
 QByteArray sha256OfFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

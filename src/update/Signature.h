@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <cstddef>
 
 // Detached signatures of the programs fetched from the maker's download folder.
 //
@@ -21,6 +22,20 @@ QByteArray message(const QString& fileName, const QByteArray& sha256);
 // The 64 signature bytes of a ".sig" file's content, or an empty array when it is not one
 // line of base64 of exactly 64 bytes.
 QByteArray parseSignatureFile(const QByteArray& content);
+// SHA-256 taken block by block as the bytes arrive, so a file need not be read again.
+class Sha256 {
+public:
+    Sha256();
+    ~Sha256();
+    Sha256(const Sha256&) = delete;
+    Sha256& operator=(const Sha256&) = delete;
+    void update(const char* data, std::size_t size);
+    QByteArray finish(); // the 32-byte digest; empty on failure
+private:
+    void* m_ctx; // the library's digest context
+    bool m_ok;
+};
+
 // SHA-256 of a file, read in blocks (never the whole file in memory); empty on a read error.
 QByteArray sha256OfFile(const QString& path);
 // Whether `signature` is a valid Ed25519 signature of `message` by the public key (PEM).

@@ -77,7 +77,7 @@ private slots:
             TUpdateForm form;
             whenShown(&form, [&] {
                 views.insert(mode, treeOf(&form));
-                form.ShowProblemInfo(QString(), 300);
+                form.ShowProblemInfo(QString(), ProblemCode::InstallerFailed);
                 views.insert(QStringLiteral("problem"), treeOf(&form));
                 form.close();
             });

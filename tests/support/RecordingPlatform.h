@@ -20,6 +20,7 @@ public:
     };
 
     QString programFolder() const override { return folder; }
+    QString executableFileName() const override { return ownName.isEmpty() ? SystemPlatform::executableFileName() : ownName; }
     void shellOpenFile(QWidget* owner, const QString& fileName, const QString& workingFolder) override;
     void shellOpenUrl(QWidget* owner, const QString& url) override;
     void showInformation(QWidget* owner, const QString& text) override;
@@ -37,6 +38,7 @@ public:
 
     QTemporaryDir dir;
     QString folder; // with its trailing separator
+    QString ownName; // the executable's name as the program sees it; empty: the real one
     QList<Opened> opened;
     QStringList informations, warnings;
     std::function<void()> onInformation; // runs while the message box would be up

@@ -58,38 +58,38 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected"); // exact, or a prefix ending in ": "
-        QTest::newRow("404") << "/_/status/404/x" << "file.bin" << "HTTP error 404: Not Found";
-        QTest::newRow("500") << "/_/status/500/x" << "file.bin" << "HTTP error 500: Internal Server Error";
-        QTest::newRow("204 is no file") << "/_/status/204/x" << "file.bin" << "HTTP error 204: No Content";
-        QTest::newRow("206 is no file") << "/_/status/206/x" << "file.bin" << "HTTP error 206: Partial Content";
-        QTest::newRow("redirect to a 404") << "/_/redirect/302/2/twdownloads/none.bin" << "file.bin"
+        QTest::newRow("404") << "/_/status/404/x" << "twv2up.exe" << "HTTP error 404: Not Found";
+        QTest::newRow("500") << "/_/status/500/x" << "twv2up.exe" << "HTTP error 500: Internal Server Error";
+        QTest::newRow("204 is no file") << "/_/status/204/x" << "twv2up.exe" << "HTTP error 204: No Content";
+        QTest::newRow("206 is no file") << "/_/status/206/x" << "twv2up.exe" << "HTTP error 206: Partial Content";
+        QTest::newRow("redirect to a 404") << "/_/redirect/302/2/twdownloads/none.bin" << "twv2up.exe"
                                            << "HTTP error 404: Not Found";
-        QTest::newRow("connection refused") << "@https://127.0.0.1:1/x" << "file.bin"
-                                            << "Network error downloading file.bin: ";
-        QTest::newRow("no response headers in time") << "/_/stallheaders" << "file.bin"
-                                                     << "Network error downloading file.bin: ";
+        QTest::newRow("connection refused") << "@https://127.0.0.1:1/x" << "twv2up.exe"
+                                            << "Network error downloading twv2up.exe: ";
+        QTest::newRow("no response headers in time") << "/_/stallheaders" << "twv2up.exe"
+                                                     << "Network error downloading twv2up.exe: ";
         QTest::newRow("no response headers in time after a redirect")
-            << "/_/redirect/302/1/_/stallheaders" << "file.bin" << "Network error downloading file.bin: ";
-        QTest::newRow("stall after the headers") << "/_/stall" << "file.bin" << "Error downloading file.bin: ";
-        QTest::newRow("trickle slower than the time-out") << "/_/trickle/2500/4" << "file.bin"
-                                                          << "Error downloading file.bin: ";
-        QTest::newRow("body cut short") << "/_/short/100000/10" << "file.bin" << "Error downloading file.bin: ";
-        QTest::newRow("redirect loop") << "/_/loop" << "file.bin" << "Error downloading file.bin: ";
-        QTest::newRow("redirect to plain http") << "/_/tohttp/x" << "file.bin" << "Error downloading file.bin: ";
-        QTest::newRow("plain http address") << "@http://127.0.0.1:9/x" << "file.bin"
-                                            << "Error downloading file.bin: ";
+            << "/_/redirect/302/1/_/stallheaders" << "twv2up.exe" << "Network error downloading twv2up.exe: ";
+        QTest::newRow("stall after the headers") << "/_/stall" << "twv2up.exe" << "Error downloading twv2up.exe: ";
+        QTest::newRow("trickle slower than the time-out") << "/_/trickle/2500/4" << "twv2up.exe"
+                                                          << "Error downloading twv2up.exe: ";
+        QTest::newRow("body cut short") << "/_/short/100000/10" << "twv2up.exe" << "Error downloading twv2up.exe: ";
+        QTest::newRow("redirect loop") << "/_/loop" << "twv2up.exe" << "Error downloading twv2up.exe: ";
+        QTest::newRow("redirect to plain http") << "/_/tohttp/x" << "twv2up.exe" << "Error downloading twv2up.exe: ";
+        QTest::newRow("plain http address") << "@http://127.0.0.1:9/x" << "twv2up.exe"
+                                            << "Error downloading twv2up.exe: ";
         QTest::newRow("version file over 1 MiB") << "/_/large/1100000" << "twv2.vn" << "Error downloading twv2.vn: ";
         QTest::newRow("test version file over 1 MiB") << "/_/large/1100000/nolength" << "twvtest.vn"
                                                       << "Error downloading twvtest.vn: ";
         QTest::newRow("version file one byte over 1 MiB") << "/_/large/1048577" << "twv2.vn"
                                                           << "Error downloading twv2.vn: ";
-        QTest::newRow("gzip transfer coding") << "/_/gzipte/50000000" << "file.bin"
-                                              << "Error downloading file.bin: Unsupported transfer coding \"gzip\"";
-        QTest::newRow("endless body past the cap") << "/_/endless" << "file.bin"
-                                                   << "Error downloading file.bin: The file is larger than 3000000 bytes";
-        QTest::newRow("announced length past the cap") << "/_/large/3000001" << "file.bin" << "Error downloading file.bin: ";
-        QTest::newRow("slow drip") << "/_/trickle/200/40" << "file.bin"
-                                   << "Network error downloading file.bin: Fewer than 100 bytes a second over 1500 ms";
+        QTest::newRow("gzip transfer coding") << "/_/gzipte/50000000" << "twv2up.exe"
+                                              << "Error downloading twv2up.exe: Unsupported transfer coding \"gzip\"";
+        QTest::newRow("endless body past the cap") << "/_/endless" << "twv2up.exe"
+                                                   << "Error downloading twv2up.exe: The file is larger than 3000000 bytes";
+        QTest::newRow("announced length past the cap") << "/_/large/3000001" << "twv2up.exe" << "Error downloading twv2up.exe: ";
+        QTest::newRow("slow drip") << "/_/trickle/200/40" << "twv2up.exe"
+                                   << "Network error downloading twv2up.exe: Fewer than 100 bytes a second over 1500 ms";
     }
     void failuresRaiseTheirMessageAndLeaveNoFile() {
         QFETCH(QString, path);
@@ -151,29 +151,29 @@ private slots:
             QVERIFY(target.open(QIODevice::WriteOnly | QIODevice::Truncate));
             target.write("payroll data");
             target.close();
-            QFile::remove(p().folder + "small.bin");
-            QVERIFY(QFile::link(precious, p().folder + "small.bin"));
-            const bool ok = download(*form, site->url(path), "small.bin").isEmpty();
+            QFile::remove(p().folder + "setupbd.exe");
+            QVERIFY(QFile::link(precious, p().folder + "setupbd.exe"));
+            const bool ok = download(*form, site->url(path), "setupbd.exe").isEmpty();
             QFile check(precious);
             QVERIFY(check.open(QIODevice::ReadOnly));
             QCOMPARE(check.readAll(), QByteArray("payroll data"));
-            QVERIFY(!QFileInfo(p().folder + "small.bin").isSymLink());
-            QCOMPARE(p().has("small.bin"), ok);
+            QVERIFY(!QFileInfo(p().folder + "setupbd.exe").isSymLink());
+            QCOMPARE(p().has("setupbd.exe"), ok);
         }
-        QCOMPARE(p().read("small.bin"), QByteArray(1000, 's'));
+        QCOMPARE(p().read("setupbd.exe"), QByteArray(1000, 's'));
     }
 
     void partialFileNeverTakesTheRealName() {
         // A leftover of a killed run is cleared; a cut-short body whose partial file will not
         // go leaves nothing under the real name.
-        p().writeFile(".file.bin.part", "left by a killed run");
-        QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "file.bin"), QString());
-        QVERIFY(!p().has(".file.bin.part"));
-        p().undeletable << QStringLiteral(".file.bin.part");
-        const QString message = download(*form, site->url(QStringLiteral("/_/short/100000/10")), "file.bin");
-        QVERIFY2(message.startsWith(QLatin1String("Error downloading file.bin: ")), qPrintable(message));
-        QVERIFY2(!p().has("file.bin"), "neither the cut-short body nor the older copy");
-        QCOMPARE(p().read(".file.bin.part"), QByteArray(10, 's'));
+        p().writeFile(".twv2up.exe.part", "left by a killed run");
+        QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "twv2up.exe"), QString());
+        QVERIFY(!p().has(".twv2up.exe.part"));
+        p().undeletable << QStringLiteral(".twv2up.exe.part");
+        const QString message = download(*form, site->url(QStringLiteral("/_/short/100000/10")), "twv2up.exe");
+        QVERIFY2(message.startsWith(QLatin1String("Error downloading twv2up.exe: ")), qPrintable(message));
+        QVERIFY2(!p().has("twv2up.exe"), "neither the cut-short body nor the older copy");
+        QCOMPARE(p().read(".twv2up.exe.part"), QByteArray(10, 's'));
     }
 
     void slowTransferThatNeverFallsSilentSucceeds() {
@@ -209,12 +209,12 @@ private slots:
     }
 
     void fileThatCannotBeCreatedPassesTheSystemErrorAndStays() {
-        QDir(p().folder).mkdir(QStringLiteral("file.bin")); // cannot be opened for writing, even by root
-        const QString message = download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "file.bin");
+        QDir(p().folder).mkdir(QStringLiteral("setupbd.exe")); // cannot be opened for writing, even by root
+        const QString message = download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "setupbd.exe");
         QVERIFY(!message.isEmpty());
         QVERIFY2(!message.startsWith(QLatin1String("Error downloading")) && !message.startsWith(QLatin1String("Network")),
                  qPrintable(message));
-        QVERIFY(QFileInfo(p().folder + "file.bin").isDir());
+        QVERIFY(QFileInfo(p().folder + "setupbd.exe").isDir());
     }
 
     void nameThatIsNotAPlainFileNameWritesNothing_data() {

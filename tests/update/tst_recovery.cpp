@@ -95,7 +95,7 @@ private slots:
         QList<Shown> shown;
         bool closed = false;
         whenShown(&form, [&] {
-            form.ShowProblemInfo(QString(), 300);
+            form.ShowProblemInfo(QString(), ProblemCode::InstallerFailed);
             answerMessage(Qt::Key_Return, shown);
             QTest::mouseClick(alternative ? form.AltDownloadBtn : form.ManualDownloadBtn, Qt::LeftButton);
             closed = !form.isVisible();

@@ -292,7 +292,7 @@ private slots:
             form.resize(120, 100);
             QCOMPARE(form.frameGeometry().height(), 182 + 80 + 60);
             QCOMPARE(form.width(), 120);
-            form.ShowProblemInfo(QString(), 102);
+            form.ShowProblemInfo(QString(), ProblemCode::DatabaseEngineFailed);
             form.resize(402, 200);
             QCOMPARE(form.frameGeometry().height(), 322);
             form.resize(402, 500);
@@ -304,7 +304,7 @@ private slots:
         PlatformScope scope;
         TUpdateForm form;
         runWindow(form, QStringLiteral("TV"), [&] {
-            form.ShowProblemInfo(QStringLiteral("ignored.exe"), 300);
+            form.ShowProblemInfo(QStringLiteral("ignored.exe"), ProblemCode::InstallerFailed);
             QVERIFY(form.isVisible());
             QCOMPARE(form.InfoStringLabel->text(),
                      QStringLiteral("There was a problem downloading the file. (Code: 300)\n\nPlease try the options "

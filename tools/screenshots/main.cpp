@@ -75,7 +75,7 @@ int main(int argc, char* argv[]) {
             form.grab().save(out.filePath(QStringLiteral("update-%1.png").arg(mode)));
         });
     withUpdateWindow(QStringLiteral("BDE"), [&](TUpdateForm& form) {
-        form.ShowProblemInfo(QStringLiteral("setupbd.exe"), 102);
+        form.ShowProblemInfo(QStringLiteral("setupbd.exe"), ProblemCode::DatabaseEngineFailed);
         form.grab().save(out.filePath(QStringLiteral("problem-view.png")));
     });
 
@@ -145,7 +145,7 @@ int main(int argc, char* argv[]) {
     });
     withUpdateWindow(QStringLiteral("2"), [&](TUpdateForm& form) {
         form.MessageForm = &message;
-        form.ShowProblemInfo(QStringLiteral("twv2up.exe"), 300);
+        form.ShowProblemInfo(QStringLiteral("twv2up.exe"), ProblemCode::InstallerFailed);
         QTimer::singleShot(0, [&message, &out] {
             message.grab().save(out.filePath(QStringLiteral("message-option2.png")));
             message.done(1);

@@ -1,0 +1,194 @@
+#include "StagedDownload.h"
+
+#include "FileNames.h"
+#include "Signature.h"
+#include "platform/FileOps.h"
+#include "platform/Platform.h"
+
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace {
+// The part file: every block written, counted, hashed when asked, and handed to the disk
+// behind the transfer.
+class StagingSink : public HttpsTransfer::Sink {
+public:
+    StagingSink(int fd, bool hash) : m_file(fd), m_writeBehind(fd), m_hash(hash) {}
+    bool write(const char* data, std::size_t size) override {
+        if (!m_file.write(data, size))
+            return false;
+        if (m_hash)
+            m_digest.update(data, size);
+        m_writeBehind.wrote(static_cast<qint64>(size));
+        return true;
+    }
+    int error() const override { return m_file.error(); }
+    QByteArray digest() { return m_hash ? m_digest.finish() : QByteArray(); }
+
+private:
+    HttpsTransfer::FileSink m_file;
+    WriteBehind m_writeBehind;
+    bool m_hash;
+    UpdateSignature::Sha256 m_digest;
+};
+
+// A small file kept in memory, never more than its cap.
+class MemorySink : public HttpsTransfer::Sink {
+public:
+    explicit MemorySink(qint64 cap) : m_cap(cap) {}
+    bool write(const char* data, std::size_t size) override {
+        if (m_content.size() + qint64(size) > m_cap) {
+            m_error = EFBIG;
+            return false;
+        }
+        m_content.append(data, static_cast<qsizetype>(size));
+        return true;
+    }
+    int error() const override { return m_error; }
+    QByteArray content() const { return m_content; }
+
+private:
+    qint64 m_cap;
+    QByteArray m_content;
+    int m_error = 0;
+};
+
+void removeByPlatform(const QString& path) {
+    try {
+        Platform::current().deleteFile(path);
+    } catch (...) {
+    }
+}
+} // namespace
+
+StagedDownload::StagedDownload(Plan plan, Transport transport, std::function<bool()> cancelled)
+    : m_plan(std::move(plan)), m_transport(std::move(transport)), m_cancelled(std::move(cancelled)) {}
+
+StagedDownload::~StagedDownload() {
+    if (m_fd >= 0)
+        closeFile(m_fd);
+}
+
+bool StagedDownload::mayTakeName(const QString& folder, const QString& name) {
+    if (!isPlainFileName(name))
+        return false;
+    // Anything under the name, a link or a folder included, must be one of our own.
+    return !identityAtPath(folder + name).valid || isOwnFamilyName(name);
+}
+
+void StagedDownload::fail(Outcome outcome, const QString& text) {
+    m_outcome = outcome;
+    m_failure = text;
+}
+
+void StagedDownload::discardPart() {
+    if (m_fd < 0)
+        return;
+    discardOwnedFile(m_fd, m_plan.folder + partialFileName(m_plan.name), removeByPlatform);
+    m_fd = -1;
+}
+
+void StagedDownload::removeEarlierCopy() {
+    // As if the download had written over it: a failed download leaves no stale copy. Only
+    // ever one of our own files, which mayTakeName made sure of.
+    const QString path = m_plan.folder + m_plan.name;
+    if (isOwnFamilyName(m_plan.name) && identityAtPath(path).valid)
+        removeByPlatform(path);
+}
+
+StagedDownload::Outcome StagedDownload::run() {
+    const QString& name = m_plan.name;
+    const QString path = m_plan.folder + name;
+    const QString partPath = m_plan.folder + partialFileName(name);
+
+    // 1. The name.
+    if (!mayTakeName(m_plan.folder, name)) {
+        fail(Outcome::NameRefused, QStringLiteral("Error downloading %1: %2")
+                                       .arg(name, QStringLiteral("the name belongs to another file")));
+        return m_outcome;
+    }
+
+    // A folder can never be written over: the system's own kind of error, before any request.
+    if (QFileInfo(path).isDir() && !QFileInfo(path).isSymLink()) {
+        fail(Outcome::NotCreated, QStringLiteral("Cannot create file \"%1\". It is a folder.").arg(path));
+        return m_outcome;
+    }
+
+    // 2. The part file, this run's alone.
+    OwnedFileStatus status = OwnedFileStatus::Failed;
+    QString createError;
+    m_fd = createOwnedFile(partPath, removeByPlatform, &status, &createError);
+    if (m_fd < 0) {
+        fail(status == OwnedFileStatus::HeldElsewhere ? Outcome::HeldByAnotherRun : Outcome::NotCreated, createError);
+        return m_outcome;
+    }
+
+    // 3. The body, counted and capped by the transfer, hashed and written behind here.
+    const bool checkSignature = !m_plan.key.isEmpty();
+    StagingSink sink(m_fd, checkSignature);
+    const HttpsTransfer::Result result = m_transport(m_plan.url, m_plan.settings, sink, true);
+    using T = HttpsTransfer::Outcome;
+    const bool returned = result.outcome == T::Completed || result.outcome == T::Aborted;
+    if ((returned && m_cancelled && m_cancelled()) || result.outcome == T::Aborted)
+        fail(Outcome::Cancelled, QStringLiteral("Download cancelled by user."));
+    else if (result.outcome == T::Completed && result.statusCode != 200)
+        fail(Outcome::HttpStatus, QStringLiteral("HTTP error %1: %2").arg(result.statusCode).arg(result.statusText));
+    else if (result.outcome == T::ClientFailure)
+        fail(Outcome::NetworkFailure,
+             QStringLiteral("Network error downloading %1: %2").arg(name, result.errorMessage));
+    else if (result.outcome == T::OtherFailure)
+        fail(Outcome::TransferFailure, QStringLiteral("Error downloading %1: %2").arg(name, result.errorMessage));
+    else if (!syncToDisk(m_fd))
+        fail(Outcome::TransferFailure,
+             QStringLiteral("Error downloading %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
+    else if (checkSignature && !signatureHolds(sink.digest()))
+        fail(Outcome::SignatureRefused,
+             QStringLiteral("Error downloading %1: %2").arg(name, QStringLiteral("the maker's signature is not valid")));
+    if (m_outcome != Outcome::NotRun) {
+        discardPart();
+        removeEarlierCopy();
+        return m_outcome;
+    }
+
+    // 5. The real name, for exactly the file that was checked.
+    QString renameError;
+    if (!renameOwnedFile(m_fd, partPath, path, &renameError)) {
+        // An earlier copy in use stays where it is.
+        fail(Outcome::NotNamed, QStringLiteral("Error downloading %1: %2").arg(name, renameError));
+        discardPart();
+        return m_outcome;
+    }
+    m_outcome = Outcome::Named;
+    return m_outcome;
+}
+
+bool StagedDownload::signatureHolds(const QByteArray& digest) {
+    // 4. Fetched into memory while the part file is still the only copy of the program.
+    if (digest.isEmpty())
+        return false;
+    MemorySink sigSink(UpdateSignature::MaxSignatureFileBytes);
+    HttpsTransfer::Settings settings = m_plan.signatureSettings;
+    settings.maxBodyBytes = UpdateSignature::MaxSignatureFileBytes;
+    const HttpsTransfer::Result result = m_transport(m_plan.signatureUrl, settings, sigSink, false);
+    if (result.outcome != HttpsTransfer::Outcome::Completed || result.statusCode != 200)
+        return false;
+    const QByteArray signature = UpdateSignature::parseSignatureFile(sigSink.content());
+    return !signature.isEmpty() &&
+           UpdateSignature::verify(m_plan.key, UpdateSignature::message(m_plan.name, digest), signature);
+}
+
+bool StagedDownload::startNamed(const std::function<void(const QString& name)>& start) {
+    if (m_outcome != Outcome::Named || m_fd < 0)
+        return false;
+    // 6. Only the very file that was fetched and checked, held so it cannot be swapped.
+    m_fd = holdForStart(m_fd, m_plan.folder + m_plan.name);
+    if (m_fd < 0)
+        return false;
+    start(m_plan.name);
+    closeFile(m_fd);
+    m_fd = -1;
+    return true;
+}

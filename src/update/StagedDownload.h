@@ -1,0 +1,83 @@
+#pragma once
+
+#include "HttpsTransfer.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+// The life of one file fetched into the program folder, in this order and no other:
+//   1. the name is judged: free, or one of the program's own files; anything else is refused
+//      before a file is touched;
+//   2. the body is staged in a hidden part file that this run alone holds;
+//   3. the bytes are counted, capped and (when a signature is asked for) hashed as they arrive,
+//      and written to the disk behind the transfer;
+//   4. with a key, the signature is fetched and checked while the part file is the only copy;
+//   5. the part file, flushed, takes the real name;
+//   6. exactly that file is handed over to be started.
+// A failure removes the part file and, for the program's own files alone, the earlier copy
+// under the real name (a failed download leaves no stale copy). No widgets here.
+class StagedDownload {
+public:
+    struct Plan {
+        QString folder; // ends with a separator
+        QString name;   // the real name inside the folder
+        QString url;
+        HttpsTransfer::Settings settings;
+        QByteArray key;               // the maker's public key; empty: no signature asked for
+        QString signatureUrl;         // where NAME.sig lies, when a key is set
+        HttpsTransfer::Settings signatureSettings;
+    };
+
+    enum class Outcome {
+        NotRun,
+        Named,            // whole, checked where asked, flushed, under its real name
+        NameRefused,      // not a plain name, or another file has it: nothing touched
+        HeldByAnotherRun, // another run is writing the same part file: nothing of it touched
+        NotCreated,       // the part file could not be made
+        Cancelled,        // the user cancelled while the body arrived
+        HttpStatus,       // the final status was not 200
+        NetworkFailure,   // no response: resolve, connect, handshake, headers
+        TransferFailure,  // anything else on the way: body, certificate, caps, writing, flushing
+        SignatureRefused, // missing, malformed, slow or wrong signature
+        NotNamed,         // the part file could not take the real name (an earlier copy in use)
+    };
+
+    // Runs one transfer into a sink. The update window runs it on a worker thread while it
+    // keeps painting; reportProgress says whether the progress bar follows it.
+    using Transport = std::function<HttpsTransfer::Result(const QString& url, const HttpsTransfer::Settings& settings,
+                                                          HttpsTransfer::Sink& sink, bool reportProgress)>;
+
+    StagedDownload(Plan plan, Transport transport, std::function<bool()> cancelled);
+    ~StagedDownload();
+    StagedDownload(const StagedDownload&) = delete;
+    StagedDownload& operator=(const StagedDownload&) = delete;
+
+    // Whether a file fetched as `name` may take that name in `folder`: a plain name, and
+    // either nothing is there or it is one of the program's own files.
+    static bool mayTakeName(const QString& folder, const QString& name);
+
+    Outcome run();
+    Outcome outcome() const { return m_outcome; }
+    bool succeeded() const { return m_outcome == Outcome::Named; }
+    // The one-line message of a failure, as the download raises it.
+    QString failureText() const { return m_failure; }
+
+    // Hands the named file to `start` (by its bare name) if the file under the real name is
+    // still the one that was fetched and checked; it is held until `start` has returned.
+    // Returns whether it was handed over.
+    bool startNamed(const std::function<void(const QString& name)>& start);
+
+private:
+    void fail(Outcome outcome, const QString& text);
+    void discardPart();
+    void removeEarlierCopy();
+    bool signatureHolds(const QByteArray& digest);
+
+    Plan m_plan;
+    Transport m_transport;
+    std::function<bool()> m_cancelled;
+    Outcome m_outcome = Outcome::NotRun;
+    QString m_failure;
+    int m_fd = -1; // the part file while staged, the named file afterwards
+};
