@@ -2,6 +2,7 @@
 #include "RecordingPlatform.h"
 #include "TestLocale.h"
 #include "WhenShown.h"
+#include "TestKeys.h"
 #include "TestSite.h"
 #include "platform/Fonts.h"
 #include "update/ProgressFm.h"
@@ -117,26 +118,51 @@ private slots:
 
     void installerNameThatIsNotAProgramOfOurOwnTouchesNothing_data() {
         QTest::addColumn<QString>("name");
-        QTest::newRow("a user's data file") << "EMPLOYEE.DB";
-        QTest::newRow("device") << "CON.exe";
-        QTest::newRow("option") << "-help.exe";
-        QTest::newRow("installed-version file") << "version.tly";
-        QTest::newRow("format character") << QString::fromUtf8("twv\u202Eexe.msi");
+        QTest::addColumn<bool>("present");   // the user's own file lies under the name
+        QTest::addColumn<bool>("served");    // the site has a body for it; otherwise 404
+        QTest::addColumn<bool>("badSignature"); // with the maker's key, and a signature by another
+        QTest::newRow("a user's data file") << "EMPLOYEE.DB" << true << true << false;
+        QTest::newRow("device") << "CON.exe" << true << true << false;
+        QTest::newRow("option") << "-help.exe" << true << true << false;
+        QTest::newRow("installed-version file") << "version.tly" << true << true << false;
+        QTest::newRow("format character") << QString::fromUtf8("twv\u202Eexe.msi") << true << true << false;
+        QTest::newRow("the payroll program, 404") << "Tallywick.exe" << true << false << false;
+        QTest::newRow("the payroll program, served") << "Tallywick.exe" << true << true << false;
+        QTest::newRow("the payroll program, bad signature") << "Tallywick.exe" << true << true << true;
+        // Not in the folder: only the rule about this program's own name can refuse it.
+        QTest::newRow("this program, by its bare name") << "TallyAid.EXE" << false << true << false;
     }
     void installerNameThatIsNotAProgramOfOurOwnTouchesNothing() {
         QFETCH(QString, name);
+        QFETCH(bool, present);
+        QFETCH(bool, served);
+        QFETCH(bool, badSignature);
         PlatformScope scope;
         RecordingPlatform& p = scope.platform;
+        p.ownName = QStringLiteral("tallyaid.exe");
         site->publish(QStringLiteral("twvtest.vn"), "2.74\n-\n" + name.toUtf8() + "\n");
-        site->publish(name, "served");
-        p.writeFile(name, "the user's own");
+        if (served)
+            site->publish(name, "served");
+        QTemporaryDir keys;
+        if (badSignature) {
+            QString makerPublic, otherPublic;
+            makeKey(keys.path(), QStringLiteral("maker"), &makerPublic);
+            const QByteArray other = makeKey(keys.path(), QStringLiteral("other"), &otherPublic);
+            site->publish(name + ".sig", signatureFor(other, name, "served"));
+            qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
+        }
+        if (present)
+            p.writeFile(name, "the user's own");
         TUpdateForm form;
         const Run run = press(form, QStringLiteral("TEST"), true);
+        qunsetenv("TALLYAID_UPDATE_KEY_FILE");
+        site->unpublish(name);
+        site->unpublish(name + ".sig");
         QCOMPARE(run.code, 300);
         QVERIFY(p.opened.isEmpty());
-        QCOMPARE(p.read(name), QByteArray("the user's own"));
-        QCOMPARE(QDir(p.folder).entryList(QDir::Files | QDir::Hidden).size(), 2); // with twvtest.vn
-        site->unpublish(name);
+        if (present)
+            QCOMPARE(p.read(name), QByteArray("the user's own"));
+        QCOMPARE(QDir(p.folder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), present ? 2 : 1);
     }
 
     void cutShortInstallerWhosePartialFileWillNotGoIsNeverStarted() {

@@ -2,6 +2,7 @@
 // given for the run, against signatures good and bad on the local site.
 #include "ProblemCode.h"
 #include "RecordingPlatform.h"
+#include "TestKeys.h"
 #include "TestSite.h"
 #include "WhenShown.h"
 #include "platform/Fonts.h"
@@ -14,17 +15,6 @@
 #include <QtTest>
 
 namespace {
-// A fresh Ed25519 key pair made with the openssl command; returns the private PEM and
-// writes the public one to `publicPath`.
-QByteArray makeKey(const QString& folder, const QString& name, QString* publicPath) {
-    const QString priv = folder + u'/' + name + QStringLiteral(".pem");
-    *publicPath = folder + u'/' + name + QStringLiteral(".pub");
-    QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519", "-out", priv});
-    QProcess::execute(QStringLiteral("openssl"), {"pkey", "-in", priv, "-pubout", "-out", *publicPath});
-    QFile file(priv);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QByteArray digestOf(const QByteArray& bytes) {
     return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
 }
@@ -44,8 +34,7 @@ class SignatureTest : public QObject {
     const QByteArray installer = QByteArray(300000, 'i');
 
     QByteArray sigFor(const QByteArray& key, const QString& name, const QByteArray& bytes) {
-        return UpdateSignature::signatureFileContent(
-            UpdateSignature::sign(key, UpdateSignature::message(name, digestOf(bytes))));
+        return signatureFor(key, name, bytes);
     }
 
     int sigRequests() { return fetchBody(site->url(QStringLiteral("/_/sigcount")), site->caFile()).toInt(); }

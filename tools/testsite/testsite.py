@@ -245,6 +245,15 @@ class Site(http.server.BaseHTTPRequestHandler):
                 self.wfile.flush()
                 time.sleep(interval)
             return
+        if kind == "held":
+            # Answers only once NAME.release appears beside the file (a test lets it go).
+            name = "/".join(args)
+            release = self.root / (urllib.parse.unquote(name) + ".release")
+            deadline = time.time() + 60
+            while not release.exists() and time.time() < deadline:
+                time.sleep(0.01)
+            data = self.file_bytes(name)
+            return self.send_body(200, data) if data is not None else self.not_found()
         if kind == "sigcount":
             with HTTP_LOCK:
                 return self.send_body(200, str(SIG_COUNT).encode(), content_type="text/plain")

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "update/Signature.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QProcess>
+#include <QString>
+
+// A fresh Ed25519 key pair made with the openssl command: returns the private PEM and writes
+// the public one to `publicPath`.
+inline QByteArray makeKey(const QString& folder, const QString& name, QString* publicPath) {
+    const QString priv = folder + u'/' + name + QStringLiteral(".pem");
+    *publicPath = folder + u'/' + name + QStringLiteral(".pub");
+    QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519", "-out", priv});
+    QProcess::execute(QStringLiteral("openssl"), {"pkey", "-in", priv, "-pubout", "-out", *publicPath});
+    QFile file(priv);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The content of NAME.sig for `bytes` fetched as `name`, signed with a private key.
+inline QByteArray signatureFor(const QByteArray& privateKey, const QString& name, const QByteArray& bytes) {
+    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    return UpdateSignature::signatureFileContent(
+        UpdateSignature::sign(privateKey, UpdateSignature::message(name, digest)));
+}

@@ -1,0 +1,264 @@
+// The life of a fetched file without any window: each failure point against what is left in
+// the folder and what would be started.
+#include "RecordingPlatform.h"
+#include "TestKeys.h"
+#include "TestSite.h"
+#include "update/FileNames.h"
+#include "update/Signature.h"
+#include "update/StagedDownload.h"
+
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+using Outcome = StagedDownload::Outcome;
+
+// Transfers on the calling thread; `afterBody` runs once the program's body is in.
+StagedDownload::Transport directTransport(std::function<void()> afterBody = {}) {
+    return [afterBody](const QString& url, const HttpsTransfer::Settings& settings, HttpsTransfer::Sink& sink,
+                       bool program) {
+        HttpsTransfer client(settings);
+        const HttpsTransfer::Result result = client.get(url, sink, {});
+        if (program && afterBody)
+            afterBody();
+        return result;
+    };
+}
+} // namespace
+
+class StagedDownloadTest : public QObject {
+    Q_OBJECT
+    TestSite* site = nullptr;
+    QTemporaryDir keys;
+    QByteArray makerKey, makerPublic, otherKey;
+    QByteArray program; // over 1 MiB, so a digest of the first MiB alone would not do
+
+    StagedDownload::Plan planFor(const QString& folder, const QString& name, const QString& path) const {
+        StagedDownload::Plan plan;
+        plan.folder = folder;
+        plan.name = name;
+        plan.url = path.startsWith(u'@') ? path.mid(1) : site->url(path);
+        plan.settings.extraCaFile = site->caFile();
+        plan.settings.responseTimeoutMs = 2000;
+        plan.settings.maxBodyBytes = 3000000;
+        plan.signatureSettings = plan.settings;
+        plan.signatureSettings.totalTimeoutMs = 800;
+        return plan;
+    }
+
+private slots:
+    void initTestCase() {
+        site = new TestSite;
+        QVERIFY(site->isReady());
+        QString makerPath, otherPath;
+        makerKey = makeKey(keys.path(), QStringLiteral("maker"), &makerPath);
+        otherKey = makeKey(keys.path(), QStringLiteral("other"), &otherPath);
+        QFile makerFile(makerPath);
+        QVERIFY(makerFile.open(QIODevice::ReadOnly));
+        makerPublic = makerFile.readAll();
+        QVERIFY(!makerKey.isEmpty() && !otherKey.isEmpty());
+        program.resize(1536 * 1024);
+        for (quint32 i = 0; i < quint32(program.size()); ++i)
+            program[i] = char((i * 7919u) >> 5);
+        site->publish(QStringLiteral("prog.exe"), program);
+        QByteArray flipped = program;
+        flipped[1024 * 1024 + 4321] = char(flipped[1024 * 1024 + 4321] ^ 1);
+        site->publish(QStringLiteral("flipped.exe"), flipped);
+    }
+    void cleanupTestCase() { delete site; }
+
+    void eachFailurePointEndsAsItShould_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("path");      // served body; "@" for a full address
+        QTest::addColumn<QString>("signature"); // "" no key; good, wrong key, missing, slow, lower-case name
+        QTest::addColumn<QString>("before");    // what the folder holds before
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<QString>("left");      // under the real name afterwards: new, old, theirs, none, folder
+
+        const QString prog = QStringLiteral("/twdownloads/prog.exe");
+        const QString name = FileName::InstallerV2;
+        QTest::newRow("whole, no key") << name << prog << "" << "" << int(Outcome::Named) << "new";
+        QTest::newRow("earlier copy replaced") << FileName::DatabaseEngineSetup << prog << "" << "old"
+                                               << int(Outcome::Named) << "new";
+        QTest::newRow("transfer fails, earlier copy removed")
+            << name << "/_/short/100000/10" << "" << "old" << int(Outcome::TransferFailure) << "none";
+        QTest::newRow("transfer fails, undeletable earlier copy stays")
+            << name << "/_/short/100000/10" << "" << "old undeletable" << int(Outcome::TransferFailure) << "old";
+        QTest::newRow("status 404") << name << "/_/status/404/x" << "" << "old" << int(Outcome::HttpStatus) << "none";
+        QTest::newRow("no connection") << name << "@https://127.0.0.1:1/x" << "" << ""
+                                       << int(Outcome::NetworkFailure) << "none";
+        QTest::newRow("over the cap") << name << "/_/large/3000001" << "" << "" << int(Outcome::TransferFailure)
+                                      << "none";
+        QTest::newRow("good signature") << name << prog << "good" << "old" << int(Outcome::Named) << "new";
+        QTest::newRow("signature missing") << name << prog << "missing" << "old" << int(Outcome::SignatureRefused)
+                                           << "none";
+        QTest::newRow("signature by another key") << name << prog << "wrong key" << "" << int(Outcome::SignatureRefused)
+                                                  << "none";
+        QTest::newRow("signature too slow") << name << prog << "slow" << "" << int(Outcome::SignatureRefused) << "none";
+        QTest::newRow("byte flipped after the first MiB")
+            << name << "/twdownloads/flipped.exe" << "good" << "" << int(Outcome::SignatureRefused) << "none";
+        QTest::newRow("upper-case name, its own signature") << "TWV2UP.EXE" << prog << "good" << ""
+                                                            << int(Outcome::Named) << "new";
+        QTest::newRow("upper-case name, signed for lower case")
+            << "TWV2UP.EXE" << prog << "lower-case name" << "" << int(Outcome::SignatureRefused) << "none";
+        QTest::newRow("bad signature, undeletable earlier copy stays")
+            << name << prog << "wrong key" << "old undeletable" << int(Outcome::SignatureRefused) << "old";
+        QTest::newRow("rename fails") << name << prog << "good" << "folder appears" << int(Outcome::NotNamed)
+                                      << "folder";
+        QTest::newRow("another program under the name") << "Tallywick.exe" << prog << "" << "theirs"
+                                                        << int(Outcome::NameRefused) << "theirs";
+        QTest::newRow("a user's link under the name") << "Payroll.exe" << prog << "" << "their link"
+                                                      << int(Outcome::NameRefused) << "theirs";
+        QTest::newRow("another run holds the part file") << name << prog << "" << "part held"
+                                                         << int(Outcome::HeldByAnotherRun) << "none";
+        QTest::newRow("leftover part file cleared") << name << prog << "" << "part leftover" << int(Outcome::Named)
+                                                    << "new";
+        QTest::newRow("undeletable link at the part name")
+            << name << prog << "" << "part link undeletable" << int(Outcome::NotCreated) << "none";
+    }
+    void eachFailurePointEndsAsItShould() {
+        QFETCH(QString, name);
+        QFETCH(QString, path);
+        QFETCH(QString, signature);
+        QFETCH(QString, before);
+        QFETCH(int, outcome);
+        QFETCH(QString, left);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        const QString part = partialFileName(name);
+        QTemporaryDir outside;
+        const QString precious = outside.filePath(QStringLiteral("precious.db"));
+        QFile preciousFile(precious);
+        QVERIFY(preciousFile.open(QIODevice::WriteOnly));
+        preciousFile.write("payroll data");
+        preciousFile.close();
+
+        if (before.startsWith(QLatin1String("old")))
+            p.writeFile(name, "old");
+        if (before == QLatin1String("old undeletable"))
+            p.undeletable << name;
+        if (before == QLatin1String("theirs"))
+            p.writeFile(name, "theirs");
+        if (before == QLatin1String("their link"))
+            QVERIFY(QFile::link(precious, p.folder + name));
+        int heldFd = -1;
+        if (before == QLatin1String("part held")) {
+            p.writeFile(part, "another run's bytes");
+            heldFd = ::open(QFile::encodeName(p.folder + part).constData(), O_RDWR);
+            QVERIFY(heldFd >= 0 && ::flock(heldFd, LOCK_EX | LOCK_NB) == 0);
+        }
+        if (before == QLatin1String("part leftover"))
+            p.writeFile(part, "left by a killed run");
+        if (before == QLatin1String("part link undeletable")) {
+            QVERIFY(QFile::link(precious, p.folder + part));
+            p.undeletable << part;
+        }
+
+        StagedDownload::Plan plan = planFor(p.folder, name, path);
+        if (!signature.isEmpty()) {
+            plan.key = makerPublic;
+            const QString sigName = QStringLiteral("sig-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+            plan.signatureUrl = site->url(QStringLiteral("/twdownloads/") + sigName);
+            if (signature == QLatin1String("good"))
+                site->publish(sigName, signatureFor(makerKey, name, program));
+            else if (signature == QLatin1String("wrong key"))
+                site->publish(sigName, signatureFor(otherKey, name, program));
+            else if (signature == QLatin1String("lower-case name"))
+                site->publish(sigName, signatureFor(makerKey, name.toLower(), program));
+            else if (signature == QLatin1String("slow"))
+                plan.signatureUrl = site->url(QStringLiteral("/_/held/never.sig"));
+        }
+        const auto afterBody = [&] {
+            if (before == QLatin1String("folder appears")) // too late for the name check, in time to block the rename
+                QVERIFY(QDir(p.folder).mkpath(name + QStringLiteral("/inside")));
+        };
+        StagedDownload fetch(plan, directTransport(afterBody), [] { return false; });
+        QCOMPARE(int(fetch.run()), outcome);
+        QCOMPARE(fetch.failureText().isEmpty(), outcome == int(Outcome::Named));
+
+        QStringList started;
+        QByteArray startedBytes;
+        fetch.startNamed([&](const QString& startedName) {
+            started << startedName;
+            startedBytes = p.read(startedName);
+        });
+        QCOMPARE(started, outcome == int(Outcome::Named) ? QStringList{name} : QStringList{});
+        if (!started.isEmpty())
+            QVERIFY2(startedBytes == program, "only the whole, checked file is handed over");
+
+        const QFileInfo real(p.folder + name);
+        if (left == QLatin1String("new"))
+            QVERIFY(p.read(name) == program);
+        else if (left == QLatin1String("old"))
+            QCOMPARE(p.read(name), QByteArray("old"));
+        else if (left == QLatin1String("theirs"))
+            QVERIFY(real.isSymLink() || p.read(name) == "theirs");
+        else if (left == QLatin1String("folder"))
+            QVERIFY(real.isDir());
+        else
+            QVERIFY2(!real.exists() && !real.isSymLink(), "nothing under the real name");
+        QCOMPARE(preciousFile.open(QIODevice::ReadOnly) ? preciousFile.readAll() : QByteArray(), QByteArray("payroll data"));
+
+        if (heldFd >= 0) {
+            QCOMPARE(p.read(part), QByteArray("another run's bytes"));
+            ::close(heldFd);
+        } else if (before == QLatin1String("part link undeletable")) {
+            QVERIFY(QFileInfo(p.folder + part).isSymLink());
+        } else {
+            QVERIFY2(!QFileInfo(p.folder + part).exists(), "no part file is left");
+        }
+    }
+
+    void signatureHeldBackLeavesNothingUnderTheRealName() {
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        const QString name = FileName::InstallerV2;
+        site->publish(QStringLiteral("held.sig"), signatureFor(makerKey, name, program));
+        StagedDownload::Plan plan = planFor(p.folder, name, QStringLiteral("/twdownloads/prog.exe"));
+        plan.key = makerPublic;
+        plan.signatureUrl = site->url(QStringLiteral("/_/held/twdownloads/held.sig"));
+        plan.signatureSettings.totalTimeoutMs = 30000;
+        const int before = fetchBody(site->url(QStringLiteral("/_/sigcount")), site->caFile()).toInt();
+        StagedDownload fetch(plan, directTransport(), [] { return false; });
+        Outcome outcome = Outcome::NotRun;
+        std::thread worker([&] { outcome = fetch.run(); });
+        QTRY_VERIFY_WITH_TIMEOUT(fetchBody(site->url(QStringLiteral("/_/sigcount")), site->caFile()).toInt() > before,
+                                 20000);
+        QVERIFY2(!QFileInfo::exists(p.folder + name), "unchecked bytes never sit under the real name");
+        QVERIFY(QFileInfo::exists(p.folder + partialFileName(name)));
+        site->publish(QStringLiteral("held.sig.release"), "");
+        worker.join();
+        QCOMPARE(int(outcome), int(Outcome::Named));
+        QVERIFY(p.read(name) == program);
+    }
+
+    void twoRunsOfOneNameHandOverOnlyWholeFiles() {
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        const QString name = FileName::InstallerV2;
+        // Slow enough that the two transfers overlap.
+        const StagedDownload::Plan plan = planFor(p.folder, name, QStringLiteral("/_/slow/2/twdownloads/prog.exe"));
+        StagedDownload first(plan, directTransport(), [] { return false; });
+        StagedDownload second(plan, directTransport(), [] { return false; });
+        Outcome a = Outcome::NotRun, b = Outcome::NotRun;
+        std::thread one([&] { a = first.run(); });
+        std::thread two([&] { b = second.run(); });
+        one.join();
+        two.join();
+        QVERIFY2(a == Outcome::Named || b == Outcome::Named, "one of the two gets the file");
+        for (StagedDownload* fetch : {&first, &second}) {
+            QVERIFY(fetch->succeeded() || fetch->outcome() == Outcome::HeldByAnotherRun);
+            fetch->startNamed([&](const QString& startedName) {
+                QVERIFY2(p.read(startedName) == program, "a partial file was handed over");
+            });
+        }
+        QVERIFY(!QFileInfo::exists(p.folder + partialFileName(name)));
+    }
+};
+
+QTEST_MAIN(StagedDownloadTest)
+#include "tst_stageddownload.moc"
