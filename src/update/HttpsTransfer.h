@@ -39,6 +39,10 @@ public:
     // contentLength is -1 when none was announced. Returns true to stop the transfer.
     using ProgressHandler = std::function<bool(std::int64_t contentLength, std::int64_t readCount)>;
 
+    // Chooses the TLS library and starts the HTTP library; at program start, before any
+    // thread. The first transfer does it otherwise.
+    static void startUp();
+
     explicit HttpsTransfer(const Settings& settings);
     ~HttpsTransfer();
     HttpsTransfer(const HttpsTransfer&) = delete;

@@ -68,6 +68,8 @@ private slots:
         QTest::addColumn<QString>("downloading");
         QTest::newRow("no suffix") << QByteArray("2.74\n-\ntwv2up.exe\n") << "Downloading Update to Version " + shownNumber("2.74") + "...";
         QTest::newRow("suffix b") << QByteArray("2.74\nb\ntwv2up.exe\n") << "Downloading Update to Version " + shownNumber("2.74") + "b...";
+        QTest::newRow("blanks around the name") << QByteArray("2.74\n-\n \t twv2up.exe  \r\n")
+                                                << "Downloading Update to Version " + shownNumber("2.74") + "...";
     }
     void installerIsFetchedStartedAndTheWindowCloses() {
         QFETCH(QByteArray, versionFile);
