@@ -165,7 +165,7 @@ class Site(http.server.BaseHTTPRequestHandler):
             # Headers first: compressing takes a while, and a client must not wait for it.
             self.send_response(200)
             name = args[1] if len(args) > 1 else "Transfer-Encoding"
-            value = args[2] if len(args) > 2 else "gzip"
+            value = urllib.parse.unquote(args[2]) if len(args) > 2 else "gzip"
             self.send_header(name, value)
             self.send_header("Connection", "close")
             self.close_connection = True
