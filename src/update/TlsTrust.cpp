@@ -58,7 +58,8 @@ Trust decideTrust(bool windows, Selection selection, const QByteArray& versionTe
         t.usable = true;
         t.nativeCa = true;
     } else {
-        t.problem = QStringLiteral("The HTTP library cannot reach the system's certificate store with %1").arg(t.libraryName);
+        t.problem = QStringLiteral("The HTTP library cannot reach the system's certificate store with %1")
+                        .arg(t.libraryName);
     }
     return t;
 }

@@ -19,12 +19,12 @@ enum class Selection {
 enum class Library { None, Schannel, OpenSsl, WolfSsl, GnuTls, Other };
 
 struct Trust {
-    bool usable = false;          // false: every transfer is refused with `problem`
+    bool usable = false; // false: every transfer is refused with `problem`
     Library library = Library::None;
-    QString libraryName;          // as reported, "OpenSSL/3.0.19"
-    bool nativeCa = false;        // ask the TLS library for the system's certificate store
+    QString libraryName;           // as reported, "OpenSSL/3.0.19"
+    bool nativeCa = false;         // ask the TLS library for the system's certificate store
     bool noBuiltInCaPaths = false; // clear the CA file and folder compiled into the library
-    bool systemCaFolder = false;  // the system's hashed CA folder (Linux)
+    bool systemCaFolder = false;   // the system's hashed CA folder (Linux)
     QString problem;
 };
 
