@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Download throughput and peak memory: curl against the program's own DownloadFile, side
-# by side in one run, both fetching from nginx over TLS on loopback.
+# by side in one run, all fetching from nginx over TLS on loopback into a folder on the disk
+# that holds the build (where a user's program folder would be: a flush costs what it costs).
+# Rows: curl alone; curl followed by a sync of the file; ours (staged, written behind,
+# flushed, renamed); ours with the maker's key (hashed as it arrives, signature checked).
 #   bash bench/download.sh [RUNS]       (3 runs per tool and size by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,17 +14,18 @@ source tools/common.sh
 work=$(mktemp -d /tmp/tallyaid-bench.XXXXXX)
 trap 'cleanup_all; rm -rf "$work"' EXIT
 mkdir -p "$work/www" "$work/nginx/logs"
-# Downloads land in memory-backed storage where there is some, so the disk's write-back
-# does not drown the difference between the two clients.
-out_parent=/dev/shm
-[ -d "$out_parent" ] && [ -w "$out_parent" ] || out_parent="$work"
-out=$(mktemp -d "$out_parent/tallyaid-bench-out.XXXXXX")
+build_dir="${TALLYAID_BUILD_DIR:-build}"
+out=$(mktemp -d "$build_dir/bench-out.XXXXXX")
+echo "writing to $(df --output=source,fstype "$out" | tail -n1)"
 trap 'cleanup_all; rm -rf "$work" "$out"' EXIT
 
 python3 -c "import pathlib, sys; sys.path.insert(0, 'tools/testsite'); import testsite; \
 testsite.make_certificates(pathlib.Path('$work/certs'))"
 head -c $((64 * 1024 * 1024)) /dev/urandom >"$work/www/64m.bin"
-head -c $((1024 * 1024 * 1024)) /dev/urandom >"$work/www/1g.bin"
+head -c $((512 * 1024 * 1024)) /dev/urandom >"$work/www/512m.bin"
+openssl genpkey -algorithm ed25519 -out "$work/maker.pem" 2>/dev/null
+openssl pkey -in "$work/maker.pem" -pubout -out "$work/maker.pub"
+for f in 64m.bin 512m.bin; do "$build_dir/tools/tallyaid-sign" "$work/maker.pem" "$work/www/$f" >/dev/null; done
 
 port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 cat >"$work/nginx/nginx.conf" <<CONF
@@ -60,12 +64,23 @@ export TALLYAID_CA_FILE="$work/certs/ca.crt" QT_QPA_PLATFORM=offscreen
 measure() {
   local tool=$1 file=$2 url="https://localhost:$port/$2" seconds
   rm -f "$out/$file"
-  if [ "$tool" = curl ]; then
+  case "$tool" in
+  curl)
     /usr/bin/time -f '%M' -o "$work/rss" curl -s --fail -o "$out/$file" --cacert "$work/certs/ca.crt" \
-      -w '%{time_total}' "$url" >"$work/secs"
-  else
-    /usr/bin/time -f '%M' -o "$work/rss" "$ours" "$url" "$out" "$file" 2>/dev/null | cut -d' ' -f1 >"$work/secs"
-  fi
+      -w '%{time_total}' "$url" >"$work/secs" ;;
+  curl+sync)
+    local start end
+    start=$(date +%s.%N)
+    /usr/bin/time -f '%M' -o "$work/rss" curl -s --fail -o "$out/$file" --cacert "$work/certs/ca.crt" "$url"
+    sync "$out/$file"
+    end=$(date +%s.%N)
+    awk -v a="$start" -v b="$end" 'BEGIN {printf "%.3f", b - a}' >"$work/secs" ;;
+  ours)
+    /usr/bin/time -f '%M' -o "$work/rss" "$ours" "$url" "$out" "$file" 2>/dev/null | cut -d' ' -f1 >"$work/secs" ;;
+  ours+key)
+    TALLYAID_UPDATE_KEY_FILE="$work/maker.pub" /usr/bin/time -f '%M' -o "$work/rss" \
+      "$ours" "$url" "$out" "$file" "$url.sig" 2>/dev/null | cut -d' ' -f1 >"$work/secs" ;;
+  esac
   cmp -s "$out/$file" "$work/www/$file" || { echo "$tool: $file differs" >&2; exit 1; }
   rm -f "$out/$file"
   echo "$(cat "$work/secs") $(tail -n1 "$work/rss")"
@@ -74,24 +89,29 @@ measure() {
 median() { sort -n | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 mbs() { awk -v b="$1" -v s="$2" 'BEGIN {printf "%.0f", b / s / 1e6}'; }
 
-printf '%-5s %-5s %12s %12s %8s %8s %10s\n' size tool 'median MB/s' 'best MB/s' ratio 'ratio*' 'peak RSS'
-for file in 64m.bin 1g.bin; do
+tools=(curl curl+sync ours ours+key)
+printf '%-5s %-9s %12s %12s %8s %8s %10s\n' size tool 'median MB/s' 'best MB/s' ratio 'ratio*' 'peak RSS'
+for file in 64m.bin 512m.bin; do
   bytes=$(stat -c %s "$work/www/$file")
-  : >"$work/curl.txt"; : >"$work/ours.txt"
+  for tool in "${tools[@]}"; do : >"$work/$tool.txt"; done
   for _ in $(seq "$runs"); do
-    measure curl "$file" >>"$work/curl.txt"
-    measure ours "$file" >>"$work/ours.txt"
+    for tool in "${tools[@]}"; do measure "$tool" "$file" >>"$work/$tool.txt"; done
   done
   declare -A med best rss
-  for tool in curl ours; do
+  for tool in "${tools[@]}"; do
     med[$tool]=$(mbs "$bytes" "$(cut -d' ' -f1 "$work/$tool.txt" | median)")
     best[$tool]=$(mbs "$bytes" "$(cut -d' ' -f1 "$work/$tool.txt" | sort -n | head -n1)")
     rss[$tool]=$(( $(cut -d' ' -f2 "$work/$tool.txt" | sort -n | tail -n1) / 1024 ))
   done
-  ratio=$(awk -v o="${med[ours]}" -v c="${med[curl]}" 'BEGIN {printf "%.2f", o / c}')
-  ratio_best=$(awk -v o="${best[ours]}" -v c="${best[curl]}" 'BEGIN {printf "%.2f", o / c}')
-  printf '%-5s %-5s %12s %12s %8s %8s %6s MiB\n' "${file%.bin}" curl "${med[curl]}" "${best[curl]}" "" "" "${rss[curl]}"
-  printf '%-5s %-5s %12s %12s %8s %8s %6s MiB\n' "${file%.bin}" ours "${med[ours]}" "${best[ours]}" "$ratio" "$ratio_best" "${rss[ours]}"
+  for tool in "${tools[@]}"; do
+    ratio="" ratio_best=""
+    if [ "$tool" != curl ]; then
+      ratio=$(awk -v o="${med[$tool]}" -v c="${med[curl]}" 'BEGIN {printf "%.2f", o / c}')
+      ratio_best=$(awk -v o="${best[$tool]}" -v c="${best[curl]}" 'BEGIN {printf "%.2f", o / c}')
+    fi
+    printf '%-5s %-9s %12s %12s %8s %8s %6s MiB\n' "${file%.bin}" "$tool" "${med[$tool]}" "${best[$tool]}" \
+      "$ratio" "$ratio_best" "${rss[$tool]}"
+  done
 done
-echo "($runs runs per tool and size, interleaved; ratio = ours/curl on medians, ratio* on best runs;"
+echo "($runs runs per tool and size, interleaved; ratio = tool/curl on medians, ratio* on best runs;"
 echo " peak RSS is the largest of the runs. Throughput here swings by a quarter from run to run.)"

@@ -49,6 +49,12 @@ public:
     virtual QStringList findFiles(const QString& folder, const QString& mask) const = 0;
     // The first name findFiles would give, or an empty text; without listing the whole folder.
     virtual QString findFirstFile(const QString& folder, const QString& mask) const = 0;
+
+    // Whether the program at path carries a valid code signature (Windows: Authenticode,
+    // through WinVerifyTrust) made by publisher, the signer's name compared exactly.
+    // NotApplicable where the system has no such signatures (Linux); only Invalid fails.
+    enum class PublisherCheck { Valid, NotApplicable, Invalid };
+    virtual PublisherCheck checkPublisherSignature(const QString& path, const QString& publisher) const = 0;
 };
 
 // The implementation for the system the program was built for.

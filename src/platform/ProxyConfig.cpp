@@ -33,6 +33,13 @@ bool bypassesProxy(const QString& bypassList, const QString& host) {
     return false;
 }
 
+AutoProxyAnswer askAutoProxy(const std::function<AutoProxyAnswer(bool sendLogin)>& ask) {
+    const AutoProxyAnswer first = ask(false);
+    if (first.ok || first.error != kAutoProxyLoginNeeded)
+        return first;
+    return ask(true);
+}
+
 ProxyChoice chooseProxy(const QString& proxyList, const QString& bypassList, const QString& host) {
     ProxyChoice choice;
     if (bypassesProxy(bypassList, host))

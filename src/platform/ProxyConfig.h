@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 // Turning the system's proxy settings into what the HTTP library takes. On Windows the
@@ -20,6 +21,23 @@ ProxyChoice chooseProxy(const QString& proxyList, const QString& bypassList, con
 // Whether `host` matches the bypass list: exact names, "*" wildcards, and "<local>" for
 // names without a dot.
 bool bypassesProxy(const QString& bypassList, const QString& host);
+
+// One answer of the system's automatic proxy configuration (on Windows WinHttpGetProxyForUrl).
+struct AutoProxyAnswer {
+    bool ok = false;
+    unsigned long error = 0; // the system's error code when not ok
+    QString proxy;           // a proxy list, or "DIRECT"
+    QString bypass;
+};
+
+// The system's code for "the host that serves the configuration wants a login"
+// (ERROR_WINHTTP_LOGIN_FAILURE).
+constexpr unsigned long kAutoProxyLoginNeeded = 12015;
+
+// Asks for the automatic configuration without the user's Windows login first: any machine
+// on the local network can pose as the host that serves it. Only when that host says it
+// wants a login is the question asked once more with the login.
+AutoProxyAnswer askAutoProxy(const std::function<AutoProxyAnswer(bool sendLogin)>& ask);
 
 // The proxy the system's settings give for an https address, in the HTTP library's form:
 // nothing when the system leaves it to the library (Linux: the https_proxy and no_proxy

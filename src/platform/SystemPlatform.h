@@ -21,6 +21,7 @@ public:
     bool deleteFile(const QString& path) override;
     QStringList findFiles(const QString& folder, const QString& mask) const override;
     QString findFirstFile(const QString& folder, const QString& mask) const override;
+    PublisherCheck checkPublisherSignature(const QString& path, const QString& publisher) const override;
 };
 
 // The order of a folder search where the system gives none: by name ignoring ASCII case,

@@ -64,6 +64,10 @@ QString SystemPlatform::findFirstFile(const QString& folder, const QString& mask
     return first;
 }
 
+Platform::PublisherCheck SystemPlatform::checkPublisherSignature(const QString&, const QString&) const {
+    return PublisherCheck::NotApplicable; // programs here carry no signature the system checks
+}
+
 Platform* createSystemPlatform() {
     return new SystemPlatform;
 }

@@ -10,8 +10,12 @@
 #include <io.h>
 #include <fcntl.h>
 #include <winhttp.h>
+#include <wintrust.h>
+#include <softpub.h>
 
 #include <QUrl>
+
+static_assert(kAutoProxyLoginNeeded == ERROR_WINHTTP_LOGIN_FAILURE, "the login-needed code is WinHTTP's");
 
 namespace {
 HWND ownerHandle(QWidget* owner) {
@@ -30,7 +34,9 @@ void SystemPlatform::shellOpenUrl(QWidget* owner, const QString& url) {
 
 namespace {
 // Calls take(name) for each ordinary file the system's search finds, in the system's order,
-// until take returns false. Folders, hidden and system files are left out.
+// until take returns false. Folders, hidden and system files are left out. The system also
+// matches the mask against 8.3 short names ("twv2.exe1" is "TWV2~1.EXE" too, a "twv*.exe"),
+// so each long name is matched again here before anyone acts on it.
 template <typename Take>
 void forEachMatch(const QString& folder, const QString& mask, Take take) {
     const QString pattern = withTrailingSeparator(folder) + mask;
@@ -40,7 +46,10 @@ void forEachMatch(const QString& folder, const QString& mask, Take take) {
         return;
     const DWORD excluded = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     do {
-        if ((data.dwFileAttributes & excluded) == 0 && !take(QString::fromWCharArray(data.cFileName)))
+        if ((data.dwFileAttributes & excluded) != 0)
+            continue;
+        const QString name = QString::fromWCharArray(data.cFileName);
+        if (matchesWildcard(name, mask) && !take(name))
             break;
     } while (FindNextFileW(search, &data));
     FindClose(search);
@@ -115,20 +124,33 @@ std::optional<QString> systemProxyFor(const QString& url) {
         HINTERNET session = WinHttpOpen(L"Tallyaid", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                         WINHTTP_NO_PROXY_BYPASS, 0);
         if (session) {
-            WINHTTP_AUTOPROXY_OPTIONS options{};
-            options.fAutoLogonIfChallenged = TRUE;
-            if (!autoConfigUrl.isEmpty()) {
-                options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
-                options.lpszAutoConfigUrl = reinterpret_cast<LPCWSTR>(autoConfigUrl.utf16());
-            } else {
-                options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
-                options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-            }
-            WINHTTP_PROXY_INFO info{};
-            if (WinHttpGetProxyForUrl(session, reinterpret_cast<LPCWSTR>(url.utf16()), &options, &info)) {
+            const AutoProxyAnswer answer = askAutoProxy([&](bool sendLogin) {
+                WINHTTP_AUTOPROXY_OPTIONS options{};
+                options.fAutoLogonIfChallenged = sendLogin ? TRUE : FALSE;
+                if (!autoConfigUrl.isEmpty()) {
+                    options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+                    options.lpszAutoConfigUrl = reinterpret_cast<LPCWSTR>(autoConfigUrl.utf16());
+                } else {
+                    options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+                    options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+                }
+                AutoProxyAnswer result;
+                WINHTTP_PROXY_INFO info{};
+                if (!WinHttpGetProxyForUrl(session, reinterpret_cast<LPCWSTR>(url.utf16()), &options, &info)) {
+                    result.error = GetLastError();
+                    return result;
+                }
+                result.ok = true;
                 const bool named = info.dwAccessType == WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-                proxy = named ? take(info.lpszProxy) : (take(info.lpszProxy), QStringLiteral("DIRECT"));
-                bypass = take(info.lpszProxyBypass);
+                result.proxy = take(info.lpszProxy);
+                if (!named)
+                    result.proxy = QStringLiteral("DIRECT");
+                result.bypass = take(info.lpszProxyBypass);
+                return result;
+            });
+            if (answer.ok) {
+                proxy = answer.proxy;
+                bypass = answer.bypass;
             }
             WinHttpCloseHandle(session);
         }
@@ -266,6 +288,44 @@ void WriteBehind::wrote(qint64 bytes) {
     m_written += bytes; // the closing FlushFileBuffers does the work here
     m_started = m_written;
     Q_UNUSED(m_fd);
+}
+
+Platform::PublisherCheck SystemPlatform::checkPublisherSignature(const QString& path, const QString& publisher) const {
+    // Held open without write sharing while it is checked: nobody can swap the contents meanwhile.
+    HANDLE file = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return PublisherCheck::Invalid;
+    WINTRUST_FILE_INFO fileInfo{};
+    fileInfo.cbStruct = sizeof(fileInfo);
+    fileInfo.pcwszFilePath = reinterpret_cast<LPCWSTR>(path.utf16());
+    fileInfo.hFile = file;
+    WINTRUST_DATA data{};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    data.fdwRevocationChecks = WTD_REVOKE_WHOLECHAIN;
+    data.dwProvFlags = WTD_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &fileInfo;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    const HWND noWindow = static_cast<HWND>(INVALID_HANDLE_VALUE); // never any user interface
+    bool valid = false;
+    if (WinVerifyTrust(noWindow, &action, &data) == ERROR_SUCCESS) {
+        // A valid signature of anyone at all is not enough: the signer must be the vendor.
+        CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
+        CRYPT_PROVIDER_SGNR* signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+        CRYPT_PROVIDER_CERT* leaf = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
+        if (leaf && leaf->pCert) {
+            wchar_t name[512] = {};
+            const DWORD length = CertGetNameStringW(leaf->pCert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 512);
+            valid = length > 1 && !publisher.isEmpty() && QString::fromWCharArray(name) == publisher;
+        }
+    }
+    data.dwStateAction = WTD_STATEACTION_CLOSE;
+    WinVerifyTrust(noWindow, &action, &data);
+    CloseHandle(file);
+    return valid ? PublisherCheck::Valid : PublisherCheck::Invalid;
 }
 
 Platform* createSystemPlatform() {

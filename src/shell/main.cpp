@@ -3,12 +3,15 @@
 #include "platform/CommandLine.h"
 #include "platform/Fonts.h"
 #include "shell/MainFm.h"
+#include "update/HttpsTransfer.h"
 #include "update/ProgressFm.h"
 
 #include <QApplication>
 #include <QTimer>
 
 int main(int argc, char* argv[]) {
+    // The TLS library is chosen while the program is still single-threaded.
+    HttpsTransfer::startUp();
     // Sizes are device pixels: no window is rescaled for the screen's resolution.
     if (qEnvironmentVariableIsEmpty("QT_ENABLE_HIGHDPI_SCALING"))
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");

@@ -2,13 +2,13 @@
 
 #include <QByteArray>
 #include <QFileInfo>
+#include "TlsTrust.h"
 #include "platform/ProxyConfig.h"
 #include <curl/curl.h>
 
 #include <chrono>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
 
 #ifdef _WIN32
 #include <io.h>
@@ -19,23 +19,38 @@
 #endif
 
 namespace {
-void initialiseOnce() {
-    static std::once_flag once;
-    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
+// Picks the TLS library before the HTTP library starts (after that neither we nor the
+// CURL_SSL_BACKEND variable can change it), then decides from what the library reports.
+Tls::Trust startLibrary() {
+    // Windows: Schannel builds the chain with the system's own store, fetching roots it lacks.
+    const curl_sslbackend preferred[] = {kWindows ? CURLSSLBACKEND_SCHANNEL : CURLSSLBACKEND_OPENSSL,
+                                         CURLSSLBACKEND_OPENSSL};
+    Tls::Selection selection = Tls::Selection::NotAvailable;
+    for (const curl_sslbackend id : preferred) {
+        const CURLsslset set = curl_global_sslset(id, nullptr, nullptr);
+        if (set == CURLSSLSET_UNKNOWN_BACKEND)
+            continue;
+        selection = set == CURLSSLSET_OK          ? Tls::Selection::Chosen
+                    : set == CURLSSLSET_TOO_LATE ? Tls::Selection::TooLate
+                                                  : Tls::Selection::NoTls;
+        break;
+    }
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+    const QByteArray text = info && info->ssl_version ? QByteArray(info->ssl_version) : QByteArray();
+    return Tls::decideTrust(kWindows, selection, text, info ? info->version_num : 0);
 }
 
-#ifdef _WIN32
-enum class TrustStore { Schannel, OpenSslNative, None };
-TrustStore windowsTrustStore() {
-    const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
-    const QByteArray backend = info && info->ssl_version ? QByteArray(info->ssl_version) : QByteArray();
-    if (backend.contains("Schannel"))
-        return TrustStore::Schannel;
-    if (backend.contains("OpenSSL") && info->version_num >= 0x074700) // native CA since 7.71
-        return TrustStore::OpenSslNative;
-    return TrustStore::None;
+const Tls::Trust& trust() {
+    static const Tls::Trust decided = startLibrary(); // once, thread-safe
+    return decided;
 }
-#endif
 
 const char* systemCaPath() {
     // The hashed folder is read per certificate looked up; the bundle file would be parsed
@@ -90,7 +105,11 @@ struct HttpsTransfer::State {
 };
 
 HttpsTransfer::HttpsTransfer(const Settings& settings) : m_settings(settings) {
-    initialiseOnce();
+    trust();
+}
+
+void HttpsTransfer::startUp() {
+    trust();
 }
 
 HttpsTransfer::~HttpsTransfer() = default;
@@ -263,6 +282,12 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
         }
     };
 #define TALLYAID_REQUIRE(option, value) require(curl_easy_setopt(curl, option, value), #option)
+    // A CA folder option the TLS library does not have: then no built-in folder is read either.
+#define TALLYAID_REQUIRE_IF_BUILT_IN(option, value)                                                                   \
+    do {                                                                                                               \
+        const CURLcode r = curl_easy_setopt(curl, option, value);                                                      \
+        require(r == CURLE_NOT_BUILT_IN ? CURLE_OK : r, #option);                                                      \
+    } while (false)
     TALLYAID_REQUIRE(CURLOPT_URL, urlBytes.constData());
     curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
     TALLYAID_REQUIRE(CURLOPT_NOSIGNAL, 1L);
@@ -279,22 +304,23 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
     TALLYAID_REQUIRE(CURLOPT_PREREQDATA, &state);
     TALLYAID_REQUIRE(CURLOPT_SSL_VERIFYPEER, 1L);
     TALLYAID_REQUIRE(CURLOPT_SSL_VERIFYHOST, 2L);
-#ifdef _WIN32
-    // The system's certificate store: Schannel uses it by itself; OpenSSL is told to.
-    switch (windowsTrustStore()) {
-    case TrustStore::Schannel: break;
-    case TrustStore::OpenSslNative: TALLYAID_REQUIRE(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA)); break;
-    case TrustStore::None:
-        if (!refused) {
-            refused = "a system certificate store for this TLS library";
-            refusal = CURLE_NOT_BUILT_IN;
-        }
-        break;
+    // TLS 1.2 or later, to the server and to an HTTPS proxy alike.
+    TALLYAID_REQUIRE(CURLOPT_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    TALLYAID_REQUIRE(CURLOPT_PROXY_SSLVERSION, static_cast<long>(CURL_SSLVERSION_TLSv1_2));
+    const Tls::Trust& tls = trust();
+    if (tls.noBuiltInCaPaths) {
+        TALLYAID_REQUIRE(CURLOPT_CAINFO, static_cast<const char*>(nullptr));
+        TALLYAID_REQUIRE(CURLOPT_PROXY_CAINFO, static_cast<const char*>(nullptr));
+        TALLYAID_REQUIRE_IF_BUILT_IN(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+        TALLYAID_REQUIRE_IF_BUILT_IN(CURLOPT_PROXY_CAPATH, static_cast<const char*>(nullptr));
     }
-#else
-    if (const char* caPath = systemCaPath())
-        TALLYAID_REQUIRE(CURLOPT_CAPATH, caPath);
-#endif
+    if (tls.nativeCa) {
+        TALLYAID_REQUIRE(CURLOPT_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+        TALLYAID_REQUIRE(CURLOPT_PROXY_SSL_OPTIONS, static_cast<long>(CURLSSLOPT_NATIVE_CA));
+    }
+    if (tls.systemCaFolder)
+        if (const char* caPath = systemCaPath())
+            TALLYAID_REQUIRE(CURLOPT_CAPATH, caPath);
     // The system's proxy settings where the library does not read them itself.
     const std::optional<QString> proxy = systemProxyFor(url);
     const QByteArray proxyBytes = proxy ? proxy->toUtf8() : QByteArray();
@@ -310,6 +336,13 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
     TALLYAID_REQUIRE(CURLOPT_WRITEFUNCTION, onBody);
     TALLYAID_REQUIRE(CURLOPT_WRITEDATA, &state);
 #undef TALLYAID_REQUIRE
+#undef TALLYAID_REQUIRE_IF_BUILT_IN
+    if (!tls.usable) {
+        curl_easy_cleanup(curl);
+        result.outcome = Outcome::ClientFailure; // the HTTP stack cannot be used at all
+        result.errorMessage = tls.problem;
+        return result;
+    }
     if (refused) {
         curl_easy_cleanup(curl);
         result.outcome = Outcome::OtherFailure;

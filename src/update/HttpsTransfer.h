@@ -72,6 +72,9 @@ public:
         int m_fd;
         int m_error = 0;
     };
+    // Chooses the TLS library and starts the HTTP library; at program start, before any
+    // thread. The first transfer does it otherwise.
+    static void startUp();
 
     explicit HttpsTransfer(const Settings& settings);
     ~HttpsTransfer();

@@ -9,6 +9,10 @@
 #define TALLYAID_VENDOR_URL "https://download.teamviewer.com/download/TeamViewerQS_x64.exe"
 #endif
 
+#ifndef TALLYAID_VENDOR_PUBLISHER
+#define TALLYAID_VENDOR_PUBLISHER "TeamViewer Germany GmbH"
+#endif
+
 namespace {
 // Only a build made for tests and the demo lets the environment choose where updates come
 // from and whom to trust; anything that can set a user's variables could point it elsewhere.
@@ -36,6 +40,10 @@ QString Sites::downloadFolderUrl() {
 
 QString Sites::vendorUrl() {
     return fromEnvironment("TALLYAID_VENDOR_URL", QStringLiteral(TALLYAID_VENDOR_URL));
+}
+
+QString Sites::vendorPublisher() {
+    return QStringLiteral(TALLYAID_VENDOR_PUBLISHER); // fixed at build time, never from the environment
 }
 
 QString Sites::extraCaFile() {

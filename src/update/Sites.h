@@ -10,6 +10,7 @@ namespace Sites {
 QString makerSite();           // "https://host", no trailing slash
 QString downloadFolderUrl();   // makerSite() + "/twdownloads/"
 QString vendorUrl();           // the remote-support tool's address
+QString vendorPublisher();     // the name its code signature must carry (Windows)
 QString extraCaFile();         // empty when none
 bool testOverridesBuiltIn();   // whether the variables above are read at all
 } // namespace Sites

@@ -22,6 +22,12 @@ private slots:
         QTest::newRow("backtracking") << "twv.exe.exe" << "twv*.exe" << true;
         QTest::newRow("question mark") << "twv2.exe" << "twv?.exe" << true;
         QTest::newRow("question needs one") << "twv.exe" << "twv?.exe" << false;
+        // The system's search also matches short 8.3 names: TWV2~1.EXE stands for these.
+        QTest::newRow("long name behind a short one") << "twv2.exe1" << "twv*.exe" << false;
+        QTest::newRow("long extension") << "twv2up.exe_old" << "twv*.exe" << false;
+        QTest::newRow("short name itself") << "TWV2~1.EXE" << "twv*.exe" << true;
+        QTest::newRow("exact name, case") << "TWV2UP.EXE" << "twv2up.exe" << true;
+        QTest::newRow("exact name, longer") << "twv2up.exe.1" << "twv2up.exe" << false;
     }
     void wildcard() {
         QFETCH(QString, name);
@@ -41,6 +47,19 @@ private slots:
                  QStringList({"twv2.exe", "twva.exe", "twvB.exe"}));
         QCOMPARE(p.SystemPlatform::findFirstFile(p.folder, QStringLiteral("twv*.exe")), QStringLiteral("twv2.exe"));
         QCOMPARE(p.SystemPlatform::findFirstFile(p.folder, QStringLiteral("twvold*")), QString());
+    }
+
+    void publisherSignatureIsNotCheckedHereButCanBeScripted() {
+        RecordingPlatform p;
+        p.writeFile(QStringLiteral("tool.exe"), "MZ unsigned");
+        const QString tool = p.folder + QStringLiteral("tool.exe");
+        // Linux programs carry no signature the system checks: the check does not apply.
+        QCOMPARE(p.SystemPlatform::checkPublisherSignature(tool, QStringLiteral("Vendor")),
+                 Platform::PublisherCheck::NotApplicable);
+        p.publisherCheckAnswer = Platform::PublisherCheck::Invalid;
+        Platform& platform = p;
+        QCOMPARE(platform.checkPublisherSignature(tool, QStringLiteral("Vendor")), Platform::PublisherCheck::Invalid);
+        QCOMPARE(p.publisherChecks, QStringList{QStringLiteral("tool.exe|Vendor")});
     }
 
     void parametersAreTheUsersOnly() {

@@ -18,6 +18,7 @@ private slots:
         QTest::newRow("none") << "" << "" << "dl.example" << "";
         QTest::newRow("one for all") << "proxy:8080" << "" << "dl.example" << "http://proxy:8080";
         QTest::newRow("https entry first") << "http=a:80;https=b:8443" << "" << "dl.example" << "http://b:8443";
+        QTest::newRow("upper-case HTTPS entry") << "HTTP=a:80;HTTPS=b:8443" << "" << "dl.example" << "http://b:8443";
         QTest::newRow("http only: direct") << "http=a:80" << "" << "dl.example" << "";
         QTest::newRow("scheme kept") << "https=http://b:3128" << "" << "dl.example" << "http://b:3128";
         QTest::newRow("blank separated") << "ftp=f:21 proxy:81" << "" << "dl.example" << "http://proxy:81";
@@ -25,6 +26,9 @@ private slots:
         QTest::newRow("PAC, DIRECT first") << "DIRECT; PROXY a:80" << "" << "dl.example" << "";
         QTest::newRow("PAC, SOCKS") << "SOCKS s:1080" << "" << "dl.example" << "socks4://s:1080";
         QTest::newRow("bypass <local>") << "proxy:8080" << "<local>" << "intranet" << "";
+        QTest::newRow("<local> takes the IPv4 loopback") << "proxy:8080" << "<local>" << "127.0.0.1" << "";
+        QTest::newRow("<local> takes the IPv6 loopback") << "proxy:8080" << "*.corp.example;<local>" << "::1" << "";
+        QTest::newRow("<local> keeps other addresses") << "proxy:8080" << "<local>" << "127.0.0.2" << "http://proxy:8080";
         QTest::newRow("<local> keeps dotted names") << "proxy:8080" << "<local>" << "dl.example" << "http://proxy:8080";
         QTest::newRow("bypass wildcard") << "proxy:8080" << "*.corp.example; 10.*" << "dl.corp.example" << "";
         QTest::newRow("bypass address") << "proxy:8080" << "*.corp.example;10.*" << "10.1.2.3" << "";
@@ -38,6 +42,38 @@ private slots:
         const ProxyChoice c = chooseProxy(proxies, bypass, host);
         QCOMPARE(c.direct, expected.isEmpty());
         QCOMPARE(c.proxy, expected);
+    }
+
+    void autoConfigurationSendsTheLoginOnlyWhenAskedFor_data() {
+        QTest::addColumn<unsigned>("firstError"); // 0: answered
+        QTest::addColumn<unsigned>("secondError");
+        QTest::addColumn<QString>("asked");    // how each question was put, in order
+        QTest::addColumn<QString>("proxy");    // what came of it; empty when nothing did
+        // WinHTTP's codes: 12015 login failure, 12167 script not downloaded, 12180 nothing detected.
+        QTest::newRow("answered without the login") << 0u << 0u << "without" << "PROXY a:80 #1";
+        QTest::newRow("login wanted, then answered") << 12015u << 0u << "without,with" << "PROXY a:80 #2";
+        QTest::newRow("login wanted, still refused") << 12015u << 12015u << "without,with" << "";
+        QTest::newRow("script not reachable: no login sent") << 12167u << 0u << "without" << "";
+        QTest::newRow("nothing detected: no login sent") << 12180u << 0u << "without" << "";
+    }
+    void autoConfigurationSendsTheLoginOnlyWhenAskedFor() {
+        QFETCH(unsigned, firstError);
+        QFETCH(unsigned, secondError);
+        QFETCH(QString, asked);
+        QFETCH(QString, proxy);
+        QStringList questions;
+        const AutoProxyAnswer answer = askAutoProxy([&](bool sendLogin) {
+            questions << (sendLogin ? QStringLiteral("with") : QStringLiteral("without"));
+            AutoProxyAnswer a;
+            a.error = questions.size() == 1 ? firstError : secondError;
+            a.ok = a.error == 0;
+            if (a.ok)
+                a.proxy = QStringLiteral("PROXY a:80 #%1").arg(questions.size());
+            return a;
+        });
+        QCOMPARE(questions.join(u','), asked);
+        QCOMPARE(answer.ok, !proxy.isEmpty());
+        QCOMPARE(answer.proxy, proxy);
     }
 
     void linuxVariablesReachARealProxy_data() {

@@ -63,6 +63,11 @@ QString RecordingPlatform::findFirstFile(const QString& folder, const QString& m
     return SystemPlatform::findFirstFile(folder, mask);
 }
 
+Platform::PublisherCheck RecordingPlatform::checkPublisherSignature(const QString& path, const QString& publisher) const {
+    publisherChecks << QFileInfo(path).fileName() + u'|' + publisher;
+    return publisherCheckAnswer ? *publisherCheckAnswer : SystemPlatform::checkPublisherSignature(path, publisher);
+}
+
 void RecordingPlatform::writeFile(const QString& relativePath, const QByteArray& content) const {
     const QString path = folder + relativePath;
     QDir().mkpath(QFileInfo(path).absolutePath());

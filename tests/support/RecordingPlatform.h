@@ -30,6 +30,7 @@ public:
     bool fileExists(const QString& path) const override;
     QStringList findFiles(const QString& folder, const QString& mask) const override;
     QString findFirstFile(const QString& folder, const QString& mask) const override;
+    PublisherCheck checkPublisherSignature(const QString& path, const QString& publisher) const override;
 
     // Writes a file into the program folder (sub-folders created as needed).
     void writeFile(const QString& relativePath, const QByteArray& content) const;
@@ -51,6 +52,10 @@ public:
     QStringList deletions;               // names asked to be deleted, in order
     bool openFails = false;              // shell "open" raises, as a broken shell might
     mutable int findCalls = 0;
+    // Code-signature checks: each asked as "name|publisher"; the answer, when scripted,
+    // replaces the system's (on Linux NotApplicable).
+    mutable QStringList publisherChecks;
+    std::optional<PublisherCheck> publisherCheckAnswer;
 };
 
 // Installs a RecordingPlatform for the lifetime of a test.

@@ -21,12 +21,13 @@ TestSite::TestSite() {
             break;
         line += m_process.readAll();
     }
-    const QRegularExpression ready(QStringLiteral("READY https=(\\d+) http=(\\d+) wrongname=(\\d+) ca=(\\S+)"));
+    const QRegularExpression ready(QStringLiteral("READY https=(\\d+) http=(\\d+) wrongname=(\\d+) tls11=(\\d+) ca=(\\S+)"));
     const auto match = ready.match(QString::fromUtf8(line));
     if (match.hasMatch()) {
         m_httpsPort = match.captured(1).toInt();
         m_wrongNamePort = match.captured(3).toInt();
-        m_caFile = match.captured(4);
+        m_tls11Port = match.captured(4).toInt();
+        m_caFile = match.captured(5);
         qputenv("TALLYAID_MAKER_SITE", base().toUtf8());
         qputenv("TALLYAID_CA_FILE", m_caFile.toUtf8());
     }
@@ -49,6 +50,10 @@ QString TestSite::url(const QString& path) const {
 
 QString TestSite::wrongNameUrl(const QString& path) const {
     return QStringLiteral("https://localhost:%1").arg(m_wrongNamePort) + path;
+}
+
+QString TestSite::tls11Url(const QString& path) const {
+    return QStringLiteral("https://localhost:%1").arg(m_tls11Port) + path;
 }
 
 void TestSite::publish(const QString& name, const QByteArray& content) const {

@@ -16,6 +16,8 @@ public:
     QString url(const QString& path) const; // base() + path
     // The same site behind a certificate from the same CA for another host name.
     QString wrongNameUrl(const QString& path) const;
+    // The same site on a listener that speaks TLS 1.1 and nothing newer.
+    QString tls11Url(const QString& path) const;
     QString caFile() const { return m_caFile; }
     int plainHttpRequests() const;
     // Puts a file into the site's download folder.
@@ -29,6 +31,7 @@ private:
     QProcess m_process;
     int m_httpsPort = 0;
     int m_wrongNamePort = 0;
+    int m_tls11Port = 0;
     QString m_caFile;
 };
 

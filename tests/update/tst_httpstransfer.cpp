@@ -1,12 +1,112 @@
 #include "TestSite.h"
 #include "update/FileNames.h"
 #include "update/HttpsTransfer.h"
+#include "update/TlsTrust.h"
 
 #include <QtTest>
+
+Q_DECLARE_METATYPE(Tls::Selection)
 
 class HttpsTransferTest : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase() {
+        // As on a system whose own TLS settings still allow TLS 1.0 and 1.1: what refuses an
+        // old server below is the transfer's own floor. Set before the library starts.
+        qputenv("OPENSSL_CONF", TALLYAID_SOURCE_DIR "/tools/testsite/legacy-tls.cnf");
+    }
+
+    void serverOfferingOnlyTls11IsRefused() {
+        TestSite site;
+        QVERIFY(site.isReady());
+        site.publish(QStringLiteral("old.bin"), "served over TLS 1.1");
+        QTemporaryFile out;
+        QVERIFY(out.open());
+        HttpsTransfer::Settings settings;
+        settings.extraCaFile = site.caFile();
+        HttpsTransfer transfer(settings);
+        const auto result = transfer.get(site.tls11Url(QStringLiteral("/twdownloads/old.bin")), out.handle(), {});
+        QCOMPARE(result.outcome, HttpsTransfer::Outcome::ClientFailure);
+        QCOMPARE(result.statusCode, 0);
+        QCOMPARE(out.size(), 0);
+        // The same site over TLS 1.2 or later is fine.
+        QCOMPARE(transfer.get(site.url(QStringLiteral("/twdownloads/old.bin")), out.handle(), {}).outcome,
+                 HttpsTransfer::Outcome::Completed);
+    }
+
+    void trustFollowsTheActiveTlsLibrary_data() {
+        QTest::addColumn<bool>("windows");
+        QTest::addColumn<Tls::Selection>("selection");
+        QTest::addColumn<QByteArray>("text");     // the library's TLS version text
+        QTest::addColumn<unsigned>("version");    // the library's own version
+        QTest::addColumn<QString>("active");      // the entry taken as active
+        QTest::addColumn<QString>("expected");    // usable | native | clear | folder, or "refused"
+        const auto chosen = Tls::Selection::Chosen;
+        const unsigned v788 = 0x075801, v770 = 0x074600, v771 = 0x074700, v830 = 0x080300;
+        QTest::newRow("Windows, Schannel alone") << true << chosen << QByteArray("Schannel") << v788 << "Schannel"
+                                                 << "usable clear";
+        QTest::newRow("Windows, OpenSSL alone") << true << chosen << QByteArray("OpenSSL/3.1.4") << v788
+                                                << "OpenSSL/3.1.4" << "usable native clear";
+        QTest::newRow("Windows, OpenSSL active, Schannel built in")
+            << true << Tls::Selection::TooLate << QByteArray("OpenSSL/3.1.4 (Schannel)") << v788 << "OpenSSL/3.1.4"
+            << "usable native clear";
+        QTest::newRow("Windows, Schannel active, listed second")
+            << true << chosen << QByteArray("(OpenSSL/3.1.4) Schannel") << v788 << "Schannel" << "usable clear";
+        QTest::newRow("Windows, Schannel active, OpenSSL listed")
+            << true << chosen << QByteArray("Schannel (OpenSSL/3.1.4)") << v788 << "Schannel" << "usable clear";
+        QTest::newRow("Windows, three built in")
+            << true << chosen << QByteArray("(Schannel) LibreSSL/3.8.2 (mbedTLS/3.4.0)") << v788 << "LibreSSL/3.8.2"
+            << "usable native clear";
+        QTest::newRow("Windows, OpenSSL before native CA") << true << chosen << QByteArray("OpenSSL/1.1.1g") << v770
+                                                           << "OpenSSL/1.1.1g" << "refused";
+        QTest::newRow("Windows, OpenSSL with native CA first")
+            << true << chosen << QByteArray("OpenSSL/1.1.1g") << v771 << "OpenSSL/1.1.1g" << "usable native clear";
+        QTest::newRow("Windows, mbedTLS") << true << Tls::Selection::NotAvailable << QByteArray("mbedTLS/3.4.0") << v788
+                                          << "mbedTLS/3.4.0" << "refused";
+        QTest::newRow("Windows, wolfSSL too old") << true << Tls::Selection::NotAvailable << QByteArray("wolfSSL/5.6.0")
+                                                  << v788 << "wolfSSL/5.6.0" << "refused";
+        QTest::newRow("Windows, wolfSSL") << true << Tls::Selection::NotAvailable << QByteArray("wolfSSL/5.6.0") << v830
+                                          << "wolfSSL/5.6.0" << "usable native clear";
+        QTest::newRow("Windows, no TLS") << true << Tls::Selection::NoTls << QByteArray() << v788 << "" << "refused";
+        QTest::newRow("Windows, no TLS reported") << true << chosen << QByteArray("") << v788 << "" << "refused";
+        QTest::newRow("Windows, nothing active") << true << chosen << QByteArray("(Schannel) (OpenSSL/3.1.4)") << v788
+                                                 << "" << "refused";
+        QTest::newRow("Linux, OpenSSL") << false << chosen << QByteArray("OpenSSL/3.0.19") << v788 << "OpenSSL/3.0.19"
+                                        << "usable folder";
+        QTest::newRow("Linux, OpenSSL active of two")
+            << false << chosen << QByteArray("(GnuTLS/3.7.9) OpenSSL/3.0.19") << v788 << "OpenSSL/3.0.19" << "usable folder";
+        QTest::newRow("Linux, GnuTLS") << false << Tls::Selection::NotAvailable << QByteArray("GnuTLS/3.7.9") << v788
+                                       << "GnuTLS/3.7.9" << "usable";
+        QTest::newRow("Linux, GnuTLS with the system store")
+            << false << Tls::Selection::NotAvailable << QByteArray("GnuTLS/3.8.2") << 0x080500u << "GnuTLS/3.8.2"
+            << "usable native";
+        QTest::newRow("Linux, no TLS") << false << Tls::Selection::NoTls << QByteArray() << v788 << "" << "refused";
+    }
+    void trustFollowsTheActiveTlsLibrary() {
+        QFETCH(bool, windows);
+        QFETCH(Tls::Selection, selection);
+        QFETCH(QByteArray, text);
+        QFETCH(unsigned, version);
+        QFETCH(QString, active);
+        QFETCH(QString, expected);
+        QCOMPARE(Tls::activeLibrary(text), active);
+        const Tls::Trust t = Tls::decideTrust(windows, selection, text, version);
+        QStringList got;
+        if (t.usable)
+            got << QStringLiteral("usable");
+        if (t.nativeCa)
+            got << QStringLiteral("native");
+        if (t.noBuiltInCaPaths)
+            got << QStringLiteral("clear");
+        if (t.systemCaFolder)
+            got << QStringLiteral("folder");
+        if (!t.usable) {
+            QVERIFY2(!t.problem.isEmpty(), "a refusal says why");
+            got = QStringList{QStringLiteral("refused")};
+        }
+        QCOMPARE(got.join(u' '), expected);
+    }
+
     void clientLevelMapping_data() {
         QTest::addColumn<int>("code");
         QTest::addColumn<bool>("beforeHeaders");
@@ -78,6 +178,8 @@ private slots:
         QTest::newRow("device, blank before the dot") << "aux .msi" << false;
         QTest::newRow("numbered device") << "COM1.exe" << false;
         QTest::newRow("superscript device") << QString::fromUtf8("lpt\u00B9.exe") << false;
+        QTest::newRow("superscript three") << QString::fromUtf8("com\u00B3.exe") << false;
+        QTest::newRow("superscript two") << QString::fromUtf8("lpt\u00B2.exe") << false;
         QTest::newRow("console") << "CONOUT$.exe" << false;
         QTest::newRow("not a device") << "console.exe" << true;
         QTest::newRow("option") << "-help.exe" << false;

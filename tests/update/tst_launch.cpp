@@ -69,6 +69,8 @@ private slots:
         QTest::addColumn<QString>("downloading");
         QTest::newRow("no suffix") << QByteArray("2.74\n-\ntwv2up.exe\n") << "Downloading Update to Version " + shownNumber("2.74") + "...";
         QTest::newRow("suffix b") << QByteArray("2.74\nb\ntwv2up.exe\n") << "Downloading Update to Version " + shownNumber("2.74") + "b...";
+        QTest::newRow("blanks around the name") << QByteArray("2.74\n-\n \t twv2up.exe  \r\n")
+                                                << "Downloading Update to Version " + shownNumber("2.74") + "...";
     }
     void installerIsFetchedStartedAndTheWindowCloses() {
         QFETCH(QByteArray, versionFile);
@@ -182,19 +184,24 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("file");
         QTest::addColumn<bool>("siteUp");
+        QTest::addColumn<bool>("publisherSigned"); // the system finds the vendor's code signature valid
         QTest::addColumn<int>("code");
-        QTest::newRow("BDE") << "BDE" << "setupbd.exe" << true << 0;
-        QTest::newRow("BDE site unreachable") << "BDE" << "setupbd.exe" << false << 102;
-        QTest::newRow("TV from the vendor") << "TV" << "TeamViewerQS_x64.exe" << true << 0;
-        QTest::newRow("TV vendor fails") << "TV" << "TeamViewerQS_x64.exe" << false << 402;
+        QTest::newRow("BDE") << "BDE" << "setupbd.exe" << true << true << 0;
+        QTest::newRow("BDE site unreachable") << "BDE" << "setupbd.exe" << false << true << 102;
+        QTest::newRow("TV from the vendor") << "TV" << "TeamViewerQS_x64.exe" << true << true << 0;
+        QTest::newRow("TV vendor fails") << "TV" << "TeamViewerQS_x64.exe" << false << true << 402;
+        QTest::newRow("TV not signed by its publisher") << "TV" << "TeamViewerQS_x64.exe" << true << false << 402;
     }
     void otherProgramsByMode() {
         QFETCH(QString, mode);
         QFETCH(QString, file);
         QFETCH(bool, siteUp);
+        QFETCH(bool, publisherSigned);
         QFETCH(int, code);
         PlatformScope scope;
         RecordingPlatform& p = scope.platform;
+        if (!publisherSigned)
+            p.publisherCheckAnswer = Platform::PublisherCheck::Invalid;
         p.writeFile(file, "an earlier copy");
         site->publish(QStringLiteral("vendor-tool.exe"), "remote support tool");
         qputenv("TALLYAID_VENDOR_URL", site->url(QStringLiteral("/twdownloads/vendor-tool.exe")).toUtf8());
@@ -209,6 +216,7 @@ private slots:
         QCOMPARE(run.code, code);
         QCOMPARE(run.closed, code == 0);
         QVERIFY(run.buttonsDisabled);
+        QCOMPARE(p.publisherChecks.size(), mode == QLatin1String("TV") && siteUp ? 1 : 0);
         if (code == 0) {
             QCOMPARE(p.opened.size(), 1);
             QCOMPARE(p.opened[0].target, file);

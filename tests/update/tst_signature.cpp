@@ -107,6 +107,7 @@ private slots:
         QTest::newRow("redirect to http") << "2" << "tohttp" << 300;
         QTest::newRow("BDE good") << "BDE" << "good" << 0;
         QTest::newRow("BDE wrong key") << "BDE" << "wrong key" << 102;
+        QTest::newRow("download fails, earlier copy neither replaced nor deleted") << "2" << "copy stays" << 300;
     }
     void installerIsStartedOnlyWithTheMakersSignature() {
         QFETCH(QString, mode);
@@ -128,6 +129,8 @@ private slots:
         else if (kind == QLatin1String("garbage"))
             sig = QByteArray(88, '#');
         site->publish(name, served);
+        if (kind == QLatin1String("copy stays"))
+            site->unpublish(name);
         site->unpublish(name + ".sig");
         site->unpublish(name + ".sig.tohttp");
         if (kind == QLatin1String("tohttp"))
@@ -138,6 +141,10 @@ private slots:
 
         PlatformScope scope;
         RecordingPlatform& p = scope.platform;
+        if (kind == QLatin1String("copy stays")) {
+            p.writeFile(name, "an earlier copy");
+            p.undeletable << name;
+        }
         TUpdateForm form;
         int shown = -1;
         whenShown(&form, [&] {
@@ -150,6 +157,11 @@ private slots:
         qunsetenv("TALLYAID_UPDATE_KEY_FILE");
         QCOMPARE(shown, code);
         QCOMPARE(p.opened.size(), code == 0 ? 1 : 0);
+        if (kind == QLatin1String("copy stays")) {
+            QCOMPARE(p.read(name), QByteArray("an earlier copy")); // there, but never started unchecked
+            site->publish(name, installer);
+            return;
+        }
         QCOMPARE(p.has(name), code == 0);
         QVERIFY2(!p.has(name + ".sig") && !p.has("." + name + ".sig.part"), "the signature leaves no file");
         if (code != 0)

@@ -1,6 +1,8 @@
 // One download through the update window's own DownloadFile, with the window on screen
 // (offscreen), the progress bar and the details area live. Prints the seconds it took.
-// Usage: tallyaid_benchdownload URL FOLDER NAME
+// Usage: tallyaid_benchdownload URL FOLDER NAME [SIGNATURE_URL]
+// With a signature address (and a key, TALLYAID_UPDATE_KEY_FILE) the file is hashed as it
+// arrives and takes its name only once the signature checks out.
 #include "platform/Error.h"
 #include "platform/Fonts.h"
 #include "update/ProgressFm.h"
@@ -13,8 +15,8 @@
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: %s URL FOLDER NAME\n", argv[0]);
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: %s URL FOLDER NAME [SIGNATURE_URL]\n", argv[0]);
         return 2;
     }
     installFontSubstitutes();
@@ -26,7 +28,8 @@ int main(int argc, char* argv[]) {
     QElapsedTimer timer;
     timer.start();
     try {
-        form.DownloadFile(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[3]));
+        form.DownloadFile(QString::fromLocal8Bit(argv[1]), QString::fromLocal8Bit(argv[3]),
+                          argc == 5 ? QString::fromLocal8Bit(argv[4]) : QString());
     } catch (const TallyError& error) {
         std::fprintf(stderr, "%s\n", qPrintable(error.message()));
         return 1;

@@ -17,8 +17,10 @@ behaviours that real servers show when things go wrong:
   /_/large/BYTES[/nolength]   BYTES generated on the fly
   /_/slow/MS/NAME             the file in 4 KiB blocks, MS milliseconds apart
   /_/httpcount                how many requests the plain-http listener has seen
-  /_/gzipte/BYTES             BYTES zero bytes sent as "Transfer-Encoding: gzip" (a few
-                              hundred bytes on the wire), ended by closing
+  /_/gzipte/BYTES[/NAME[/VALUE]]  BYTES zero bytes sent as "Transfer-Encoding: gzip" (a few
+                              hundred bytes on the wire), ended by closing; NAME and VALUE
+                              spell the header's name and value otherwise
+  /_/burst/BYTES/MS/COUNT     BYTES at once, then COUNT more, one every MS milliseconds
   /_/endless                  a body without length that never ends
   /_/sigcount                 how many requests for a path ending in ".sig" it has seen
   NAME (missing) + NAME.tohttp  a file NAME that is missing but has NAME.tohttp beside it
@@ -29,7 +31,13 @@ same CA, issued for another host name.
   .../slowfail-MS-COUNT.exe   COUNT 4 KiB blocks MS milliseconds apart, then cut short
                               (a file name, so that a version file can point at it)
 
-Prints "READY https=PORT http=PORT wrongname=PORT ca=FILE" on its first line once it listens.
+A third HTTPS listener (tls11=PORT) serves the same site over TLS 1.1 and nothing newer, as
+an old server would. A client refuses it by itself only where its TLS library's settings
+already forbid TLS 1.1; tools/testsite/legacy-tls.cnf (as OPENSSL_CONF) lifts that, so that
+what is tested is the client's own floor.
+
+Prints "READY https=PORT http=PORT wrongname=PORT tls11=PORT ca=FILE" on its first line once
+it listens.
 """
 import argparse
 import gzip
@@ -44,6 +52,7 @@ import sys
 import threading
 import time
 import urllib.parse
+import warnings
 
 HTTP_COUNT = 0
 SIG_COUNT = 0
@@ -155,7 +164,9 @@ class Site(http.server.BaseHTTPRequestHandler):
         if kind == "gzipte":
             # Headers first: compressing takes a while, and a client must not wait for it.
             self.send_response(200)
-            self.send_header("Transfer-Encoding", "gzip")
+            name = args[1] if len(args) > 1 else "Transfer-Encoding"
+            value = urllib.parse.unquote(args[2]) if len(args) > 2 else "gzip"
+            self.send_header(name, value)
             self.send_header("Connection", "close")
             self.close_connection = True
             self.end_headers()
@@ -205,11 +216,15 @@ class Site(http.server.BaseHTTPRequestHandler):
             time.sleep(120)
             self.close_connection = True
             return
-        if kind == "trickle":
+        if kind in ("trickle", "burst"):
+            burst = int(args.pop(0)) if kind == "burst" else 0
             interval, count = int(args[0]) / 1000.0, int(args[1])
             self.send_response(200)
-            self.send_header("Content-Length", str(count))
+            self.send_header("Content-Length", str(burst + count))
             self.end_headers()
+            if burst:
+                self.wfile.write(b"b" * burst)
+                self.wfile.flush()
             for _ in range(count):
                 self.wfile.write(b"t")
                 self.wfile.flush()
@@ -305,10 +320,18 @@ def main():
     wrong_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     wrong_context.load_cert_chain(str(crt.parent / "other.crt"), str(crt.parent / "other.key"))
     wrong.socket = wrong_context.wrap_socket(wrong.socket, server_side=True)
-    threading.Thread(target=plain.serve_forever, daemon=True).start()
-    threading.Thread(target=wrong.serve_forever, daemon=True).start()
+    old = Server(("127.0.0.1", 0), Site)
+    old_context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", DeprecationWarning)
+        old_context.minimum_version = old_context.maximum_version = ssl.TLSVersion.TLSv1_1
+    old_context.set_ciphers("DEFAULT:@SECLEVEL=0")  # OpenSSL 3 refuses TLS 1.1 above level 0
+    old_context.load_cert_chain(str(crt), str(key))
+    old.socket = old_context.wrap_socket(old.socket, server_side=True)
+    for server in (plain, wrong, old):
+        threading.Thread(target=server.serve_forever, daemon=True).start()
     print(f"READY https={secure.server_address[1]} http={plain.server_address[1]} "
-          f"wrongname={wrong.server_address[1]} ca={ca}", flush=True)
+          f"wrongname={wrong.server_address[1]} tls11={old.server_address[1]} ca={ca}", flush=True)
     try:
         secure.serve_forever()
     except KeyboardInterrupt:
