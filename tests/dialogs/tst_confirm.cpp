@@ -326,9 +326,12 @@ private slots:
             QCOMPARE(face(d, "YesPanelBtn")->caption(), QStringLiteral("&Yes"));
             QCOMPARE(face(d, "NoPanelBtn")->caption(), QStringLiteral("&No"));
             QVERIFY(!part(d, "OtherPanelBtnBACK")->isVisible() && !text(d, "UseMouseNotice")->isVisible());
+            // The same height as before, and the title has the whole strip again.
+            QCOMPARE(text(d, "TopPanelLineAndTitle")->geometry().right() + 1,
+                     part(d, "TopPanelLineAndTitleBack")->width());
             type(d, QStringLiteral("y"));
         });
-        QCOMPARE(dialog->YesNoX(QStringLiteral("m"), 1), 6);
+        QCOMPARE(dialog->YesNoX(QStringLiteral("Pick one."), 1), 6);
     }
 
     void customHeadingsAndTypes_data() {

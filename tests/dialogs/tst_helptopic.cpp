@@ -4,6 +4,7 @@
 #include "WhenModal.h"
 #include "dialogs/HelpTopic.h"
 #include "dialogs/MsgFm.h"
+#include "platform/Error.h"
 #include "platform/Fonts.h"
 #include "widgets/WrapLabel.h"
 
@@ -26,6 +27,30 @@ HelpSections readFile(const QByteArray& bytes, const QString& topic, bool* found
         *found = outcome == HelpTopicReader::Outcome::Found;
     return s;
 }
+
+// A device that never ends, as a pseudo-file: the same bytes again and again. It gives up
+// (a read error) only far past any bound, so that a reader without bounds fails the test
+// in finite memory; it counts what was taken from it.
+class EndlessDevice : public QIODevice {
+public:
+    explicit EndlessDevice(QByteArray pattern) : m_pattern(std::move(pattern)) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+    qint64 taken = 0;
+
+protected:
+    qint64 readData(char* data, qint64 max) override {
+        if (taken > 4 * HelpLineReader::MaxFileBytes)
+            return -1;
+        for (qint64 i = 0; i < max; ++i)
+            data[i] = m_pattern[(taken + i) % m_pattern.size()];
+        taken += max;
+        return max;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_pattern;
+};
 
 struct Seen {
     QString strip, heading1, message1;
@@ -160,6 +185,28 @@ private slots:
         file += "TP:LAST\n" + QByteArray(10 * 1000 * 1000, 'x') + "\nEND";
         const HelpSections s = readFile(file, QStringLiteral("last"));
         QCOMPARE(s.M[0].size(), 10 * 1000 * 1000 + 1);
+    }
+
+    void endlessInputStopsAtTheBound_data() {
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<qint64>("bound");
+        QTest::newRow("one endless line") << QByteArray("x") << HelpLineReader::MaxLineBytes;
+        QTest::newRow("endless short lines") << QByteArray("x\n") << HelpLineReader::MaxFileBytes;
+    }
+    void endlessInputStopsAtTheBound() {
+        QFETCH(QByteArray, pattern);
+        QFETCH(qint64, bound);
+        EndlessDevice device(pattern);
+        HelpSections s;
+        QString error;
+        try {
+            HelpTopicReader::read(device, QStringLiteral("never"), kInserts, s);
+        } catch (const TallyError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains(QString::number(bound)), qPrintable(error));
+        // Read in blocks of at most 1 MiB: one block past the bound at most.
+        QVERIFY2(device.taken <= bound + 1024 * 1024, qPrintable(QString::number(device.taken)));
     }
 
     void windowShowsTheTopic_data() {
