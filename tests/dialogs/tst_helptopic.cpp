@@ -230,6 +230,8 @@ private slots:
         // Opening a pipe with no writer would wait for ever: it is a file that cannot be opened.
         QTest::newRow("named pipe") << QByteArray("<pipe>") << "t" << int(Qt::Key_Escape) << "  TALLYWICK HELP"
                                     << sorry << QString() << 1;
+        QTest::newRow("link to a device") << QByteArray("<device>") << "t" << int(Qt::Key_Escape) << "  TALLYWICK HELP"
+                                          << sorry << QString() << 1;
         // Reports size 0 and never ends: reading stops at the bound, as a read failure.
         QTest::newRow("endless pseudo-file") << QByteArray("<pagemap>") << "t" << int(Qt::Key_Return)
                                              << "  INFORMATION" << problem
@@ -252,6 +254,8 @@ private slots:
             QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
         else if (file == "<pagemap>")
             QVERIFY(QFile::link(QStringLiteral("/proc/self/pagemap"), path));
+        else if (file == "<device>")
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
         else if (file == "<pipe>")
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else if (file == "<large>") { // sparse: no disk space taken
