@@ -91,6 +91,7 @@ private slots:
                 f->close();
             else
                 QTest::mouseClick(button(f, action), Qt::LeftButton);
+            QVERIFY2(!f->isVisible(), "the action closes the window");
         });
         QCOMPARE(form->ShowModalMessage1(QStringLiteral("T"), buttons, QStringLiteral("h"), QStringLiteral("m")),
                  result);
