@@ -30,6 +30,7 @@ constexpr int kStripHeight = 18;
 constexpr int kBandHeight = 4;
 constexpr int kRowHeight = 32;
 constexpr int kLabelTop = 8;
+constexpr int kNoticeWidth = 181;
 
 
 QLabel* stripLabel(QWidget* parent, const char* name, const QFont& font) {
@@ -166,7 +167,8 @@ TConfirm::TConfirm(QWidget* parent) : QDialog(parent) {
     connect(OKPanelBtn, &TPanelButton::clicked, this, &TConfirm::OKPanelBtnClick);
     connect(CancelPanelBtn, &TPanelButton::clicked, this, &TConfirm::CancelPanelBtnClick);
 
-    for (QWidget* w : {TopPanelLineAndTitleBack, static_cast<QWidget*>(TopPanelLineAndTitle), Panel1})
+    for (QWidget* w : {TopPanelLineAndTitleBack, static_cast<QWidget*>(TopPanelLineAndTitle), Panel1,
+                       static_cast<QWidget*>(MessageIcon), static_cast<QWidget*>(UseMouseNotice)})
         w->installEventFilter(this);
     for (TPanelButton* f : faces())
         setLook(f, 1, kFaceNormal);
@@ -197,11 +199,12 @@ void TConfirm::layoutControls() {
     PanelForOutsideBorder->setGeometry(0, 0, w, h);
     const int inner = w - 2 * kMargin;
     TopPanelLineAndTitleBack->setGeometry(kMargin, kMargin, inner, kStripHeight);
+    // Icon at the left, notice at the right end, the title in what they leave.
     const int iconWidth = MessageIcon->isHidden() ? 0 : 19;
+    const int noticeWidth = UseMouseNotice->isHidden() ? 0 : kNoticeWidth;
     MessageIcon->setGeometry(0, 0, 19, kStripHeight);
-    TopPanelLineAndTitle->setGeometry(iconWidth, 0, inner - iconWidth, kStripHeight);
-    UseMouseNotice->setGeometry(inner - 181, 0, 181, kStripHeight);
-    UseMouseNotice->raise();
+    TopPanelLineAndTitle->setGeometry(iconWidth, 0, std::max(0, inner - iconWidth - noticeWidth), kStripHeight);
+    UseMouseNotice->setGeometry(inner - kNoticeWidth, 0, kNoticeWidth, kStripHeight);
     Panel1->setGeometry(kMargin, kMargin + kStripHeight, inner, kBandHeight);
     const int top = kMargin + kStripHeight + kBandHeight;
     const int area = std::max(0, h - top - kMargin);
@@ -409,14 +412,15 @@ void TConfirm::FormShow() {
     const QSize text = TWrapLabel::measure(MessageLabel->font(), MessageLabel->text(), true, labelWidth);
     MessageLabel->setGeometry(7, kLabelTop, labelWidth, text.height());
     const int height = kLabelTop + text.height() + kRowHeight + kRowHeight;
-    // Centred on the work area at every opening, and kept inside it at the top and left.
-    const QRect area = Platform::current().workArea();
+    // Centred at every opening on the work area of the monitor it is on (where it was last
+    // left), and kept inside that area at the top and left.
+    const QRect area = Platform::current().workAreaOf(geometry());
     int left = area.left() + (area.width() - kWidth) / 2;
     int top = area.top() + (area.height() - height) / 2;
     left = std::max(left, area.left());
     top = std::max(top, area.top());
     setGeometry(left, top, kWidth, height);
-    placeButtons();
+    layoutControls(); // also when the size did not change: the notice is hidden again
 }
 
 void TConfirm::showEvent(QShowEvent* event) {
@@ -438,6 +442,17 @@ bool TConfirm::eventFilter(QObject* watched, QEvent* event) {
             if (!key.isNull())
                 FormKeyPress(key);
             return true;
+        }
+    }
+    // The icon and the notice lie on the strip but do not drag it: their mouse events end
+    // with them instead of passing on to the strip behind.
+    if (watched == MessageIcon || watched == UseMouseNotice) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove: return true;
+        default: break;
         }
     }
     // Dragging by the title strip, the title and the band under them, with any button.
@@ -462,6 +477,7 @@ void TConfirm::noticeStep() {
     switch (m_notice) {
     case NoticeLook::Hidden:
         UseMouseNotice->show();
+        layoutControls(); // the title gives up the right end of the strip
         m_notice = NoticeLook::Shown;
         break;
     case NoticeLook::Shown:

@@ -45,6 +45,14 @@ public:
     int Ok(const QString& Msg);
     void ShowOrHideOtherBtn(bool ShowBtn);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
     // Dialog state kept between questions.
     QString DefaultButtonCode;
     QString ButtonSet;
@@ -53,9 +61,6 @@ public:
     bool Dragging = false;
     int DragStartX = 0;
     int DragStartY = 0;
-
-    enum class NoticeLook { Hidden, Shown, Blue, Red, Black };
-    NoticeLook noticeLook() const { return m_notice; }
 
     // Controls; each carries its name as its object name too.
     QWidget* PanelForOutsideBorder;
@@ -94,14 +99,9 @@ public:
     void AllPnlBtnMouseLeave(TPanelButton* Sender);
     void FormKeyPress(QChar Key);
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    // The notice's five looks, in the order each unrecognised key moves it on.
+    enum class NoticeLook { Hidden, Shown, Blue, Red, Black };
 
-private:
     void SetDefaultButton(const QString& code);
     void ApplyMessageType(std::int8_t AType, bool colourArea);
     void NumberCustomButtons();

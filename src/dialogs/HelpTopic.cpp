@@ -36,6 +36,8 @@ bool HelpLineReader::next(QByteArray& line) {
         line.append(m_buffer.constData() + m_pos, m_buffer.size() - m_pos);
         m_buffer.clear();
         m_pos = 0;
+        if (line.size() > MaxLineBytes)
+            throw TallyError(QStringLiteral("A line of the help file is longer than %1 bytes").arg(MaxLineBytes));
         if (m_end)
             return !line.isEmpty();
         // Large blocks for a large file, small ones for a small file.
@@ -45,6 +47,9 @@ bool HelpLineReader::next(QByteArray& line) {
         if (got < 0)
             throw TallyError(QStringLiteral("Cannot read the help file: %1").arg(m_device.errorString()));
         m_buffer.resize(got);
+        m_total += got;
+        if (m_total > MaxFileBytes)
+            throw TallyError(QStringLiteral("The help file is larger than %1 bytes").arg(MaxFileBytes));
         if (got == 0)
             m_end = true;
     }

@@ -12,18 +12,25 @@ struct HelpSections {
     int count = 0;
 };
 
-// Lines of an 8-bit text file, read in large blocks: CR LF or a lone LF end a line, and a
-// line may be as long as the file. Time and memory stay linear in the file's size.
+// Lines of an 8-bit text file, read in large blocks: CR LF or a lone LF end a line. Time and
+// memory stay linear in the file's size, and both are bounded: a real help file is a few
+// hundred KB, so a file or a line beyond the bounds is something else (a pseudo-file that
+// never ends, a runaway line) and reading it fails instead of taking all memory.
 class HelpLineReader {
 public:
+    static constexpr qint64 MaxFileBytes = 64 * 1024 * 1024;
+    static constexpr qint64 MaxLineBytes = 16 * 1024 * 1024;
+
     explicit HelpLineReader(QIODevice& device) : m_device(device) {}
-    // The next line without its line end; false at the end of the file. Throws on a read error.
+    // The next line without its line end; false at the end of the file. Throws on a read
+    // error, and past either bound.
     bool next(QByteArray& line);
 
 private:
     QIODevice& m_device;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
+    qint64 m_total = 0;
     bool m_end = false;
 };
 

@@ -81,7 +81,8 @@ TMessageForm::TMessageForm(QWidget* parent) : QDialog(parent) {
     }
 
     // The strip's buttons: copy, smaller, bigger, close.
-    TopButtonsPanel = colouredPanel(TopPanelLineAndTitle, "TopButtonsPanel", kStripColour);
+    // On the strip but not part of it: a press between the buttons must not drag the window.
+    TopButtonsPanel = colouredPanel(this, "TopButtonsPanel", kStripColour);
     const QFont stripFont = arial(16, true);
     CopyToClipboardPanel = panelButton(TopButtonsPanel, "CopyToClipboardPanel", QStringLiteral("c"),
                                        kSmallButtonColour, stripFont, 0);
@@ -303,21 +304,21 @@ void TMessageForm::applyLayout(const MessageLayout& layout) {
     TopPanelLineAndTitle->setText(layout.stripCaption);
     setWindowTitle(layout.title); // not drawn (no frame), but named for the desktop and assistive tools
 
-    int right = layout.scrollWidth;
     const MessageLayout::Item* items[3] = {layout.heading, layout.message, layout.separator};
-    QWidget* const* widgets[3] = {reinterpret_cast<QWidget* const*>(heading),
-                                  reinterpret_cast<QWidget* const*>(Label), reinterpret_cast<QWidget* const*>(Bevel)};
     for (int kind = 0; kind < 3; ++kind) {
         for (int i = 0; i < 7; ++i) {
             const MessageLayout::Item& item = items[kind][i];
-            QWidget* widget = widgets[kind][i];
+            QWidget* widget = kind == 0 ? static_cast<QWidget*>(heading[i])
+                              : kind == 1 ? static_cast<QWidget*>(Label[i])
+                                          : static_cast<QWidget*>(Bevel[i]);
             widget->setVisible(item.shown);
             if (!item.shown)
                 continue;
-            if (kind < 2)
-                static_cast<QLabel*>(widget)->setText(item.text);
+            if (kind == 0)
+                heading[i]->setText(item.text);
+            else if (kind == 1)
+                Label[i]->setText(item.text);
             widget->setGeometry(item.rect);
-            right = std::max(right, item.rect.right() + 1);
         }
     }
     Label[0]->raise(); // in the sized window the message lies over the blank heading
@@ -337,7 +338,7 @@ void TMessageForm::applyLayout(const MessageLayout& layout) {
     CustPanelBtn3->move(layout.custLeft[2], ButtonTop);
     for (TPanelButton* b : allButtons())
         b->setColour(kButtonColour);
-    m_content->resize(right, layout.contentHeight);
+    m_content->resize(layout.contentWidth, layout.contentHeight);
     setGeometry(layout.window);
 }
 

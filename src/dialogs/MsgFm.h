@@ -50,6 +50,23 @@ public:
     int MessageHelpFileYN(const QString& HelpTopic);
     int MessageHelpFileInsert(const QString& HelpTopic, const QString& Text1, const QString& Text2,
                               const QString& Text3, const QString& Text4);
+
+    // What the last layout worked out (read-only): where everything went, and whether the
+    // message was cut to the screen.
+    const MessageLayout& lastLayout() const { return m_layout; }
+
+    // The question box the copy asks through (the program's one; made on first use if unset).
+    TConfirm* Confirm = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The two messages of a help file that cannot be used.
     void ShowHelpFileMissing();
     void ShowHelpFileNotOpened();
 
@@ -62,7 +79,6 @@ public:
     int SizedMode = 0;
     int MaxWindowHeight = 600;
     int ZoomStep = 0;
-    const MessageLayout& lastLayout() const { return m_layout; }
 
     // Controls; each carries its name as its object name too.
     QLabel* TopPanelLineAndTitle;
@@ -120,20 +136,10 @@ public:
     QString plainTextOfMessage() const;
     QString richTextOfMessage();
 
-    // The question box the copy asks through (the program's one).
-    TConfirm* Confirm = nullptr;
     bool Dragging = false;
     int DragStartX = 0;
     int DragStartY = 0;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void showEvent(QShowEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void applyLayout(const MessageLayout& layout);
     void closeWith(TPanelButton* button, int result);
     void scrollToTop();

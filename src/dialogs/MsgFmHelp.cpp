@@ -2,6 +2,7 @@
 #include "HelpTopic.h"
 #include "MsgFm.h"
 
+#include "platform/AnsiTextFile.h"
 #include "platform/Platform.h"
 
 #include <QFile>
@@ -28,16 +29,22 @@ int TMessageForm::MessageHelpFileXB(const QString& HelpTopic, const QString& Tex
                                     const QString& Text3, const QString& Text4, const QString& Buttons) {
     HelpSections sections;
     QString buttons = Buttons;
-    Platform& platform = Platform::current();
-    const QString path = platform.programFolder() + kHelpFileName;
-    if (!platform.fileExists(path)) {
+    const QString path = Platform::current().programFolder() + kHelpFileName;
+    // Whether it is there, and whether it can be read, are decided on the one open handle.
+    QFile file;
+    const ReadOpen opened = AnsiTextFile::openForReading(file, path, HelpLineReader::MaxFileBytes);
+    if (opened == ReadOpen::Missing) {
         ShowHelpFileMissing();
         return mrNo;
     }
+    if (opened == ReadOpen::TooLarge) {
+        ShowHelpFileNotOpened();
+        return mrNo;
+    }
     try {
-        QFile file(path);
+        // A pipe, a device or a file the system will not open counts as "cannot be opened".
         HelpTopicReader::Outcome outcome = HelpTopicReader::Outcome::NotFound;
-        if (file.open(QIODevice::ReadOnly)) {
+        if (opened == ReadOpen::Opened) {
             const QString inserts[4] = {Text1, Text2, Text3, Text4};
             outcome = HelpTopicReader::read(file, HelpTopic, inserts, sections);
         }
@@ -46,9 +53,11 @@ int TMessageForm::MessageHelpFileXB(const QString& HelpTopic, const QString& Tex
             buttons = QStringLiteral("OK");
         }
     } catch (...) {
+        file.close();
         ShowHelpFileNotOpened();
         return mrNo;
     }
+    file.close();
     MessageTexts texts;
     texts.Title = QStringLiteral("Tallywick Help");
     texts.Buttons = buttons;

@@ -2,6 +2,8 @@
 
 #include "platform/AsciiCase.h"
 
+#include <algorithm>
+
 QString messageTitle(const QString& title) {
     const QString upper = asciiUpper(title);
     if (upper == QLatin1String("H"))
@@ -109,6 +111,14 @@ MessageLayout layoutMessage(const MessageTexts& texts, QSize screen, bool sized,
     out.panels[int(out.panel)].moveTop(layoutTop);
     layoutTop += PanelHeight;
     out.contentHeight = layoutTop;
+
+    // Only what is shown counts: a scrolling area as wide as this needs no sideways bar,
+    // unless a heading or a word is wider than the area itself.
+    out.contentWidth = out.panels[int(out.panel)].right() + 1;
+    for (const MessageLayout::Item* items : {out.heading, out.message, out.separator})
+        for (int i = 0; i < 7; ++i)
+            if (items[i].shown)
+                out.contentWidth = std::max(out.contentWidth, items[i].rect.right() + 1);
 
     // Height, cut to the screen with room for a scroll bar when it does not fit.
     out.maxWindowHeight = screen.height() - 55;

@@ -27,6 +27,7 @@ struct MessageLayout {
     QString stripCaption; // what the title strip reads
     QRect window;         // position and size on the screen
     int scrollWidth = 0;  // the scrolling area's width at layout
+    int contentWidth = 0; // what the scrolling area holds: the shown items and button panel
     int contentHeight = 0;
     bool topButtons = true;
     bool scrollNeeded = false;

@@ -20,9 +20,24 @@ QString AnsiTextFile::decode(const QByteArray& bytes) {
     return text;
 }
 
-AnsiTextFile::AnsiTextFile(const QString& path) : m_file(path) {
-    if (!m_file.open(QIODevice::ReadOnly))
-        throw TallyError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, m_file.errorString()));
+ReadOpen AnsiTextFile::openForReading(QFile& file, const QString& path, qint64 maxBytes, QString* error) {
+    int fd = -1;
+    const ReadOpen outcome = openRegularFileForReading(path, maxBytes, &fd, error);
+    if (outcome != ReadOpen::Opened)
+        return outcome;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        closeFile(fd);
+        if (error)
+            *error = QStringLiteral("Cannot read \"%1\". %2").arg(path, file.errorString());
+        return ReadOpen::Refused;
+    }
+    return ReadOpen::Opened;
+}
+
+AnsiTextFile::AnsiTextFile(const QString& path) : m_path(path) {
+    QString error;
+    if (openForReading(m_file, path, MaxFileBytes, &error) != ReadOpen::Opened)
+        throw TallyError(error);
 }
 
 bool AnsiTextFile::atEnd() const {
@@ -35,13 +50,16 @@ QString AnsiTextFile::readLine() {
     QByteArray line = m_file.readLine(MaxLineBytes + 3);
     if (line.isEmpty() && m_file.error() != QFileDevice::NoError)
         throw TallyError(m_file.errorString());
+    // A pseudo-file reports no size and may never end.
+    if (m_file.pos() > MaxFileBytes)
+        throw TallyError(QStringLiteral("\"%1\" is larger than %2 bytes").arg(m_path).arg(MaxFileBytes));
     if (line.endsWith('\n'))
         line.chop(1);
     else if (line.size() > MaxLineBytes)
-        throw TallyError(QStringLiteral("Line too long in \"%1\"").arg(m_file.fileName()));
+        throw TallyError(QStringLiteral("Line too long in \"%1\"").arg(m_path));
     if (line.endsWith('\r'))
         line.chop(1);
     if (line.size() > MaxLineBytes)
-        throw TallyError(QStringLiteral("Line too long in \"%1\"").arg(m_file.fileName()));
+        throw TallyError(QStringLiteral("Line too long in \"%1\"").arg(m_path));
     return decode(line);
 }

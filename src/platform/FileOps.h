@@ -61,3 +61,18 @@ private:
     qint64 m_written = 0;
     qint64 m_started = 0; // everything before this has been handed to the disk
 };
+
+// How opening an existing file for reading ended.
+enum class ReadOpen {
+    Opened,   // a regular file no larger than the bound; *fd holds its descriptor
+    Missing,  // nothing of that name
+    NotAFile, // a named pipe, device, socket or folder: never read, never waited on
+    TooLarge, // a regular file over the bound
+    Refused   // there, but the system would not open it (rights, sharing, a bad name)
+};
+
+// Opens `path` for reading without ever waiting on it, and decides on the open handle itself
+// (fstat; on Windows GetFileType) that it is a regular file of at most maxBytes. The checks
+// and the reading use the one handle, so nothing can swap the file in between. A size of 0
+// does not prove a short file (pseudo-files report 0): readers still bound what they read.
+ReadOpen openRegularFileForReading(const QString& path, qint64 maxBytes, int* fd, QString* error);

@@ -40,6 +40,9 @@ public:
 
     virtual QSize primaryScreenSize() const = 0;
     virtual QRect workArea() const = 0;
+    // The work area of the monitor that holds the most of `window` (the nearest one when
+    // it lies on none); the primary screen's when there are no screens to ask.
+    virtual QRect workAreaOf(const QRect& window) const = 0;
 
     // File system. Deleting reports success; a file that cannot be removed is not an error.
     virtual bool fileExists(const QString& path) const = 0;

@@ -126,6 +126,24 @@ QRect SystemPlatform::workArea() const {
     return screen ? screen->availableGeometry() : QRect();
 }
 
+QRect SystemPlatform::workAreaOf(const QRect& window) const {
+    const QScreen* best = nullptr;
+    qint64 bestShare = -1, bestDistance = -1;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shared = screen->geometry().intersected(window);
+        const qint64 share = shared.isEmpty() ? 0 : qint64(shared.width()) * shared.height();
+        // With no overlap anywhere, the screen whose centre is nearest wins.
+        const QPoint d = screen->geometry().center() - window.center();
+        const qint64 distance = qint64(d.x()) * d.x() + qint64(d.y()) * d.y();
+        if (share > bestShare || (share == bestShare && share == 0 && distance < bestDistance)) {
+            best = screen;
+            bestShare = share;
+            bestDistance = distance;
+        }
+    }
+    return best ? best->availableGeometry() : workArea();
+}
+
 bool SystemPlatform::fileExists(const QString& path) const {
     return QFileInfo(path).isFile();
 }

@@ -17,6 +17,7 @@ public:
     void setClipboardContent(const QString& text, const QString& html) override;
     QSize primaryScreenSize() const override;
     QRect workArea() const override;
+    QRect workAreaOf(const QRect& window) const override;
     bool fileExists(const QString& path) const override;
     bool deleteFile(const QString& path) override;
     QStringList findFiles(const QString& folder, const QString& mask) const override;

@@ -215,3 +215,39 @@ void WriteBehind::wrote(qint64 bytes) {
         m_started += kStretch;
     }
 }
+
+ReadOpen openRegularFileForReading(const QString& path, qint64 maxBytes, int* fd, QString* error) {
+    *fd = -1;
+    const auto fail = [&](ReadOpen outcome, const QString& why) {
+        if (error)
+            *error = QStringLiteral("Cannot read \"%1\". %2").arg(path, why);
+        return outcome;
+    };
+    // O_NONBLOCK: opening a named pipe that has no writer would otherwise wait for one.
+    const int opened = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (opened < 0) {
+        const int code = errno;
+        return fail(code == ENOENT || code == ENOTDIR ? ReadOpen::Missing : ReadOpen::Refused,
+                    QString::fromLocal8Bit(std::strerror(code)));
+    }
+    struct stat info {};
+    if (::fstat(opened, &info) != 0) {
+        const int code = errno;
+        ::close(opened);
+        return fail(ReadOpen::Refused, QString::fromLocal8Bit(std::strerror(code)));
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(opened);
+        return fail(ReadOpen::NotAFile, QStringLiteral("It is not a regular file."));
+    }
+    if (info.st_size > maxBytes) {
+        ::close(opened);
+        return fail(ReadOpen::TooLarge, QStringLiteral("It is larger than %1 bytes.").arg(maxBytes));
+    }
+    // A regular file's reads never wait; blocking mode again so reads behave as usual.
+    const int flags = ::fcntl(opened, F_GETFL);
+    if (flags != -1)
+        ::fcntl(opened, F_SETFL, flags & ~O_NONBLOCK);
+    *fd = opened;
+    return ReadOpen::Opened;
+}

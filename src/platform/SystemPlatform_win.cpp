@@ -328,6 +328,46 @@ Platform::PublisherCheck SystemPlatform::checkPublisherSignature(const QString& 
     return valid ? PublisherCheck::Valid : PublisherCheck::Invalid;
 }
 
+ReadOpen openRegularFileForReading(const QString& path, qint64 maxBytes, int* fd, QString* error) {
+    *fd = -1;
+    const auto fail = [&](ReadOpen outcome, const QString& why) {
+        if (error)
+            *error = QStringLiteral("Cannot read \"%1\". %2").arg(path, why);
+        return outcome;
+    };
+    // Others may go on reading, writing or deleting it meanwhile, as with an ordinary open.
+    HANDLE handle = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        return fail(missing ? ReadOpen::Missing : ReadOpen::Refused, QStringLiteral("(error %1)").arg(code));
+    }
+    // A pipe, a console or another device is not read: only a file on a disk is.
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return fail(ReadOpen::NotAFile, QStringLiteral("It is not a regular file."));
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        CloseHandle(handle);
+        return fail(ReadOpen::NotAFile, QStringLiteral("It is not a regular file."));
+    }
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(handle, &size) || size.QuadPart > maxBytes) {
+        CloseHandle(handle);
+        return fail(ReadOpen::TooLarge, QStringLiteral("It is larger than %1 bytes.").arg(maxBytes));
+    }
+    const int opened = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (opened < 0) {
+        CloseHandle(handle);
+        return fail(ReadOpen::Refused, QStringLiteral("No descriptor for the open file."));
+    }
+    *fd = opened;
+    return ReadOpen::Opened;
+}
+
 Platform* createSystemPlatform() {
     return new SystemPlatform;
 }

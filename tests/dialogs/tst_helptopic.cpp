@@ -1,14 +1,18 @@
 // Help topics: the body-line rules as a table on the plain reader, then whole files, then
 // the message window's help operations with their failure messages.
 #include "RecordingPlatform.h"
+#include "WhenModal.h"
 #include "dialogs/HelpTopic.h"
 #include "dialogs/MsgFm.h"
+#include "platform/Error.h"
 #include "platform/Fonts.h"
 #include "widgets/WrapLabel.h"
 
 #include <QBuffer>
 #include <QLabel>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 const QString kInserts[4] = {QStringLiteral("one"), QString(), QStringLiteral("three"), QStringLiteral("four")};
@@ -23,6 +27,30 @@ HelpSections readFile(const QByteArray& bytes, const QString& topic, bool* found
         *found = outcome == HelpTopicReader::Outcome::Found;
     return s;
 }
+
+// A device that never ends, as a pseudo-file: the same bytes again and again. It gives up
+// (a read error) only far past any bound, so that a reader without bounds fails the test
+// in finite memory; it counts what was taken from it.
+class EndlessDevice : public QIODevice {
+public:
+    explicit EndlessDevice(QByteArray pattern) : m_pattern(std::move(pattern)) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+    qint64 taken = 0;
+
+protected:
+    qint64 readData(char* data, qint64 max) override {
+        if (taken > 4 * HelpLineReader::MaxFileBytes)
+            return -1;
+        for (qint64 i = 0; i < max; ++i)
+            data[i] = m_pattern[(taken + i) % m_pattern.size()];
+        taken += max;
+        return max;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    QByteArray m_pattern;
+};
 
 struct Seen {
     QString strip, heading1, message1;
@@ -66,6 +94,8 @@ private slots:
         QTest::newRow("heading keeps its blank") << QStringList{"HH: Head", "x"} << " Head" << "x " << none << false;
         QTest::newRow("lower-case hh") << QStringList{"hh:h"} << "h" << none << none << false;
         QTest::newRow("blank before HH is text") << QStringList{" HH:x"} << none << " HH:x " << none << false;
+        QTest::newRow("Endnotes is text") << QStringList{"Endnotes", "more"} << none << "Endnotes more " << none
+                                          << false;
     }
     void bodyLines() {
         QFETCH(QStringList, lines);
@@ -132,14 +162,18 @@ private slots:
         QTest::newRow("8-bit name") << QByteArray("TP:CAF\xC9 \x80") << QString::fromUtf8("CAFÉ €") << true;
         QTest::newRow("only ASCII letters upper-cased") << QByteArray("TP:CAF\xC9") << QString::fromUtf8("café")
                                                         << false;
+        QTest::newRow("0x9F is Y with diaeresis") << QByteArray("TP:A\x9F" "B") << QString::fromUtf8("aŸb") << true;
+        // Outside the code page: never found, not even by the empty line this file has.
+        QTest::newRow("name outside Windows-1252") << QByteArray("") << QString::fromUtf8("Ω") << false;
     }
     void topicNames() {
         QFETCH(QByteArray, line);
         QFETCH(QString, topic);
         QFETCH(bool, found);
         bool wasFound = false;
-        readFile("x\n" + line + "\r\nbody\nEND\n", topic, &wasFound);
+        const HelpSections s = readFile("x\n" + line + "\r\nbody\nEND\n", topic, &wasFound);
         QCOMPARE(wasFound, found);
+        QCOMPARE(s.M[0], found ? QStringLiteral("body ") : QString());
     }
 
     void longLineAndLargeFileStayLinear() {
@@ -151,6 +185,28 @@ private slots:
         file += "TP:LAST\n" + QByteArray(10 * 1000 * 1000, 'x') + "\nEND";
         const HelpSections s = readFile(file, QStringLiteral("last"));
         QCOMPARE(s.M[0].size(), 10 * 1000 * 1000 + 1);
+    }
+
+    void endlessInputStopsAtTheBound_data() {
+        QTest::addColumn<QByteArray>("pattern");
+        QTest::addColumn<qint64>("bound");
+        QTest::newRow("one endless line") << QByteArray("x") << HelpLineReader::MaxLineBytes;
+        QTest::newRow("endless short lines") << QByteArray("x\n") << HelpLineReader::MaxFileBytes;
+    }
+    void endlessInputStopsAtTheBound() {
+        QFETCH(QByteArray, pattern);
+        QFETCH(qint64, bound);
+        EndlessDevice device(pattern);
+        HelpSections s;
+        QString error;
+        try {
+            HelpTopicReader::read(device, QStringLiteral("never"), kInserts, s);
+        } catch (const TallyError& e) {
+            error = e.message();
+        }
+        QVERIFY2(error.contains(QString::number(bound)), qPrintable(error));
+        // Read in blocks of at most 1 MiB: one block past the bound at most.
+        QVERIFY2(device.taken <= bound + 1024 * 1024, qPrintable(QString::number(device.taken)));
     }
 
     void windowShowsTheTopic_data() {
@@ -171,6 +227,18 @@ private slots:
                                       << problem << "The help file seems to be missing." << 7;
         QTest::newRow("read error") << QByteArray("<unreadable>") << "t" << int(Qt::Key_Return) << "  INFORMATION"
                                     << problem << "Windows would not let Tallywick open the help file." << 7;
+        // Opening a pipe with no writer would wait for ever: it is a file that cannot be opened.
+        QTest::newRow("named pipe") << QByteArray("<pipe>") << "t" << int(Qt::Key_Escape) << "  TALLYWICK HELP"
+                                    << sorry << QString() << 1;
+        QTest::newRow("link to a device") << QByteArray("<device>") << "t" << int(Qt::Key_Escape) << "  TALLYWICK HELP"
+                                          << sorry << QString() << 1;
+        // Reports size 0 and never ends: reading stops at the bound, as a read failure.
+        QTest::newRow("endless pseudo-file") << QByteArray("<pagemap>") << "t" << int(Qt::Key_Return)
+                                             << "  INFORMATION" << problem
+                                             << "Windows would not let Tallywick open the help file." << 7;
+        QTest::newRow("larger than the bound") << QByteArray("<large>") << "t" << int(Qt::Key_Return)
+                                               << "  INFORMATION" << problem
+                                               << "Windows would not let Tallywick open the help file." << 7;
     }
     void windowShowsTheTopic() {
         QFETCH(QByteArray, file);
@@ -181,17 +249,28 @@ private slots:
         QFETCH(QString, message1);
         QFETCH(int, result);
         PlatformScope scope;
+        const QString path = scope.platform.folder + QStringLiteral("HTly2.ODX");
         if (file == "<unreadable>") // opens, then every read fails
-            QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), scope.platform.folder + "HTly2.ODX"));
-        else if (file != "<missing>")
+            QVERIFY(QFile::link(QStringLiteral("/proc/self/mem"), path));
+        else if (file == "<pagemap>")
+            QVERIFY(QFile::link(QStringLiteral("/proc/self/pagemap"), path));
+        else if (file == "<device>")
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        else if (file == "<pipe>")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (file == "<large>") { // sparse: no disk space taken
+            QFile big(path);
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(HelpLineReader::MaxFileBytes + 1));
+        } else if (file != "<missing>")
             scope.platform.writeFile(QStringLiteral("HTly2.ODX"), file);
         TMessageForm form;
         Seen seen;
-        QTimer::singleShot(0, [&seen, key] {
-            auto* m = qobject_cast<TMessageForm*>(QApplication::activeModalWidget());
-            QVERIFY(m);
-            seen = {m->TopPanelLineAndTitle->text(), m->heading[0]->text(), m->Label[0]->isVisible() ? m->Label[0]->text() : QString()};
-            QVERIFY(!m->mbYESNOpanel->isVisible() || m->lastLayout().panel == MessagePanel::YesNo);
+        whenModal<TMessageForm>([&seen, key](TMessageForm* m) {
+            const auto text = [m](const char* name) { return control<QLabel>(m, QLatin1String(name))->text(); };
+            seen = {text("TopPanelLineAndTitle"), text("heading1"),
+                    control(m, QStringLiteral("Label1"))->isVisible() ? text("Label1") : QString()};
+            QVERIFY(!control(m, QStringLiteral("mbYESNOpanel"))->isVisible() ||
+                    m->lastLayout().panel == MessagePanel::YesNo);
             QTest::keyClick(m, Qt::Key(key));
         });
         QCOMPARE(form.MessageHelpFileYN(topic), result);

@@ -1,6 +1,7 @@
 // The message window itself: the layout applied to real controls, and every way of closing
 // it with its result, driven with keys and clicks while it is modal.
 #include "RecordingPlatform.h"
+#include "WhenModal.h"
 #include "dialogs/ConfirmFrm.h"
 #include "dialogs/MsgFm.h"
 #include "platform/Fonts.h"
@@ -9,6 +10,7 @@
 
 #include <QAccessible>
 #include <QClipboard>
+#include <QFrame>
 #include <QMimeData>
 #include <QLabel>
 #include <QScrollArea>
@@ -16,14 +18,19 @@
 #include <QtTest>
 
 namespace {
-// Runs `act` on the message window once it is the active modal window.
-void whenModal(std::function<void(TMessageForm*)> act) {
-    QTimer::singleShot(0, [act] {
-        auto* form = qobject_cast<TMessageForm*>(QApplication::activeModalWidget());
-        QVERIFY2(form, "the message window is not up");
-        act(form);
-    });
+TPanelButton* button(const QWidget* window, const QString& name) {
+    return control<TPanelButton>(window, name);
 }
+
+QLabel* label(const QWidget* window, const QString& name) {
+    return control<QLabel>(window, name);
+}
+
+QScrollArea* scrollBox(const QWidget* window) {
+    return control<QScrollArea>(window, QStringLiteral("ScrollBox1"));
+}
+
+const QColor kNormal(0x0F, 0x45, 0x71), kHighlight(0x4D, 0x9D, 0xEE);
 } // namespace
 
 class MessageWindowTest : public QObject {
@@ -54,7 +61,8 @@ private slots:
             {"yn", "Enter", 6},         {"ok", "Escape", 7},        {"CUST", "CustPanelBtn1", 6},
             {"CUST", "CustPanelBtn2", 7}, {"CUST", "CustPanelBtn3", 5}, {"CUST", "Enter", 6},
             {"CUST", "Escape", 2},      {"CUST", "RedXPanel", 2},   {"YN", "shift+Escape", 7},
-            {"YN", "space on No", 7},   {"CUST", "system close", 2},
+            {"YN", "space on No", 7},   {"CUST", "system close", 2}, {"YN", "shift+Enter", 6},
+            {"CUST", "shift+Enter", 6}, {"OK", "ctrl+Escape", 1},
         };
         for (const auto& [buttons, action, result] : rows)
             QTest::newRow(qPrintable(QStringLiteral("%1 %2").arg(buttons, action))) << buttons << action << result;
@@ -64,60 +72,83 @@ private slots:
         QFETCH(QString, action);
         QFETCH(int, result);
         form->SetCustomButtons(QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three"));
-        whenModal([action](TMessageForm* f) {
+        whenModal<TMessageForm>([action](TMessageForm* f) {
+            QWidget* focused = f->focusWidget() ? f->focusWidget() : f;
             if (action == QLatin1String("Enter"))
-                QTest::keyClick(f->focusWidget() ? f->focusWidget() : f, Qt::Key_Return);
+                QTest::keyClick(focused, Qt::Key_Return);
+            else if (action == QLatin1String("shift+Enter"))
+                QTest::keyClick(focused, Qt::Key_Return, Qt::ShiftModifier);
             else if (action == QLatin1String("Escape"))
                 QTest::keyClick(f, Qt::Key_Escape);
             else if (action == QLatin1String("shift+Escape"))
                 QTest::keyClick(f, Qt::Key_Escape, Qt::ShiftModifier);
+            else if (action == QLatin1String("ctrl+Escape"))
+                QTest::keyClick(focused, Qt::Key_Escape, Qt::ControlModifier);
             else if (action == QLatin1String("space on No")) {
-                f->NoPnlBtn->setFocus();
-                QTest::keyClick(f->NoPnlBtn, Qt::Key_Space);
+                button(f, "NoPnlBtn")->setFocus();
+                QTest::keyClick(button(f, "NoPnlBtn"), Qt::Key_Space);
             } else if (action == QLatin1String("system close"))
                 f->close();
             else
-                QTest::mouseClick(f->findChild<TPanelButton*>(action), Qt::LeftButton);
+                QTest::mouseClick(button(f, action), Qt::LeftButton);
+            QVERIFY2(!f->isVisible(), "the action closes the window");
         });
         QCOMPARE(form->ShowModalMessage1(QStringLiteral("T"), buttons, QStringLiteral("h"), QStringLiteral("m")),
                  result);
     }
 
     void layoutIsAppliedToTheControls() {
-        form->ChangeColours(1);
         MessageLayout seen;
-        QColor colour;
-        whenModal([&](TMessageForm* f) {
+        whenModal<TMessageForm>([&](TMessageForm* f) {
             seen = f->lastLayout();
-            colour = f->palette().color(QPalette::Window);
-            QCOMPARE(f->TopPanelLineAndTitle->text(), QStringLiteral("  INFORMATION"));
-            QCOMPARE(f->heading[0]->text(), QStringLiteral("A small & odd problem"));
-            QCOMPARE(f->heading[0]->geometry(), seen.heading[0].rect);
-            QCOMPARE(f->Label[0]->geometry(), seen.message[0].rect);
-            QCOMPARE(f->Label[0]->font().family(), QStringLiteral("Courier New"));
-            QCOMPARE(f->Label[1]->font().family(), QStringLiteral("Arial"));
-            QVERIFY(f->Bevel[1]->isVisible() && !f->Bevel[0]->isVisible());
-            QVERIFY(f->MbOKpanel->isVisible() && !f->mbYESNOpanel->isVisible() && !f->MbCUSTpanel->isVisible());
-            QCOMPARE(f->OKPnlBtn->geometry(), QRect(246, 8, 136, 29));
+            QCOMPARE(label(f, "TopPanelLineAndTitle")->text(), QStringLiteral("  INFORMATION"));
+            QCOMPARE(label(f, "heading1")->text(), QStringLiteral("A small & odd problem"));
+            QCOMPARE(label(f, "heading1")->geometry(), seen.heading[0].rect);
+            QCOMPARE(label(f, "Label1")->geometry(), seen.message[0].rect);
+            QCOMPARE(label(f, "Label1")->font().family(), QStringLiteral("Courier New"));
+            QCOMPARE(label(f, "Label2")->font().family(), QStringLiteral("Arial"));
+            QVERIFY(control<QFrame>(f, "Bevel2")->isVisible() && !control<QFrame>(f, "Bevel1")->isVisible());
+            QVERIFY(control(f, "MbOKpanel")->isVisible() && !control(f, "mbYESNOpanel")->isVisible() &&
+                    !control(f, "MbCUSTpanel")->isVisible());
+            QCOMPARE(button(f, "OKPnlBtn")->geometry(), QRect(246, 8, 136, 29));
             QCOMPARE(f->geometry(), seen.window);
-            QCOMPARE(f->ScrollBox1->width(), seen.window.width() - 28);
-            QVERIFY(f->TopButtonsPanel->isVisible() && f->RedXPanel->isVisible());
+            QCOMPARE(scrollBox(f)->width(), seen.window.width() - 28);
+            QVERIFY(control(f, "TopButtonsPanel")->isVisible() && button(f, "RedXPanel")->isVisible());
             // Shown literally: the heading paints an "&", no mnemonic underline takes it away.
-            QCOMPARE(QAccessible::queryAccessibleInterface(f->heading[0])->text(QAccessible::Name),
+            QCOMPARE(QAccessible::queryAccessibleInterface(label(f, "heading1"))->text(QAccessible::Name),
                      QStringLiteral("A small & odd problem"));
             QTest::keyClick(f, Qt::Key_Return);
         });
         form->ShowModalMessage(QStringLiteral("i"), QStringLiteral("OK"), QStringLiteral("A small & odd problem"),
                                QStringLiteral("fixed <b>width</b>"), QStringLiteral("C"), QStringLiteral("Two"),
                                QStringLiteral("second"), QStringLiteral("-"), {}, {}, {}, {}, {}, {}, {}, {}, {});
-        QCOMPARE(colour, QColor(0xFF, 0xFF, 0x9D));
         QCOMPARE(seen.message[0].text, QStringLiteral("fixed <b>width</b>")); // never rich text
-        whenModal([&](TMessageForm* f) {
-            colour = f->palette().color(QPalette::Window);
+    }
+
+    void backgroundColourLastsOneShowing_data() {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("1 yellow") << 1 << QColor(0xFF, 0xFF, 0x9D);
+        QTest::newRow("2 red") << 2 << QColor(0xFF, 0xA8, 0xA8);
+        QTest::newRow("any other is the window colour") << 3 << QColor(0xB8, 0xD2, 0xE2);
+    }
+    void backgroundColourLastsOneShowing() {
+        QFETCH(int, code);
+        QFETCH(QColor, colour);
+        QColor seen;
+        form->ChangeColours(code);
+        whenModal<TMessageForm>([&](TMessageForm* f) {
+            seen = f->palette().color(QPalette::Window);
+            QTest::keyClick(f, Qt::Key_Return);
+        });
+        form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), QStringLiteral("h"), QStringLiteral("m"));
+        QCOMPARE(seen, colour);
+        whenModal<TMessageForm>([&](TMessageForm* f) {
+            seen = f->palette().color(QPalette::Window);
             QTest::keyClick(f, Qt::Key_Escape);
         });
         form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), QStringLiteral("h"), QStringLiteral("m"));
-        QCOMPARE(colour, QColor(0xB8, 0xD2, 0xE2)); // ChangeColours lasts one showing
+        QCOMPARE(seen, QColor(0xB8, 0xD2, 0xE2)); // the next showing without a call
     }
 
     void longMessageIsCutWithRoomForTheScrollBar() {
@@ -126,12 +157,12 @@ private slots:
         for (int i = 0; i < screen.height() / 10; ++i)
             lines << QStringLiteral("line %1").arg(i);
         bool scrollBar = false;
-        whenModal([&](TMessageForm* f) {
-            scrollBar = f->ScrollBox1->verticalScrollBar()->maximum() > 0;
+        whenModal<TMessageForm>([&](TMessageForm* f) {
+            scrollBar = scrollBox(f)->verticalScrollBar()->maximum() > 0;
             QTest::keyClick(f, Qt::Key_Return);
         });
         form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("YN"), QStringLiteral("h"), lines.join(u'\n'));
-        QVERIFY(form->ScrollNeeded);
+        QVERIFY(form->lastLayout().scrollNeeded);
         QCOMPARE(form->lastLayout().window, QRect((screen.width() - 656) / 2, 0, 676, screen.height() - 55));
         QVERIFY(scrollBar);
     }
@@ -139,90 +170,148 @@ private slots:
     void customCaptionsStayAndAnEmptyThirdHidesItsButton() {
         form->SetCustomButtons(QStringLiteral("<< Go Back"), QStringLiteral("Selected Alternative"), QString());
         form->SetCustomButtons(QString(), QString(), QString()); // keeps the first two
-        whenModal([&](TMessageForm* f) {
-            QCOMPARE(f->CustPanelBtn1->caption(), QStringLiteral("<< Go Back"));
-            QCOMPARE(f->CustPanelBtn2->caption(), QStringLiteral("Selected Alternative"));
-            QVERIFY(!f->CustPanelBtn3->isVisible());
-            QCOMPARE(f->CustPanelBtn1->pos(), QPoint(66, 8));
-            QCOMPARE(f->CustPanelBtn2->pos(), QPoint(246, 8));
+        whenModal<TMessageForm>([&](TMessageForm* f) {
+            QCOMPARE(button(f, "CustPanelBtn1")->caption(), QStringLiteral("<< Go Back"));
+            QCOMPARE(button(f, "CustPanelBtn2")->caption(), QStringLiteral("Selected Alternative"));
+            QVERIFY(!button(f, "CustPanelBtn3")->isVisible());
+            QCOMPARE(button(f, "CustPanelBtn1")->pos(), QPoint(66, 8));
+            QCOMPARE(button(f, "CustPanelBtn2")->pos(), QPoint(246, 8));
             QTest::keyClick(f, Qt::Key_Escape);
         });
         QCOMPARE(form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("CUST"), {}, QStringLiteral("m")), 2);
     }
 
+    void pointerOverAButtonHighlightsItAlone_data() {
+        QTest::addColumn<QStringList>("path"); // where the pointer goes, in order
+        QTest::addColumn<QString>("lit");      // the one highlighted button at the end, or empty
+        QTest::newRow("onto Yes") << QStringList{"YesPnlBtn"} << "YesPnlBtn";
+        QTest::newRow("Yes, then No") << QStringList{"YesPnlBtn", "NoPnlBtn"} << "NoPnlBtn";
+        QTest::newRow("Yes, then the area") << QStringList{"YesPnlBtn", "ScrollBox1Contents"} << "";
+        QTest::newRow("Yes, then beside it on its panel") << QStringList{"YesPnlBtn", "mbYESNOpanel"} << "";
+    }
     void pointerOverAButtonHighlightsItAlone() {
-        whenModal([&](TMessageForm* f) {
-            QTest::mouseMove(f->NoPnlBtn, QPoint(5, 5));
-            f->AllPnlBtnMouseOver(f->YesPnlBtn);
-            QCOMPARE(f->YesPnlBtn->colour(), QColor(0x4D, 0x9D, 0xEE));
-            QCOMPARE(f->NoPnlBtn->colour(), QColor(0x0F, 0x45, 0x71));
-            f->NonPnlBtnMouseMove();
-            QCOMPARE(f->YesPnlBtn->colour(), QColor(0x0F, 0x45, 0x71));
-            f->AllPnlBtnMouseOver(f->NoPnlBtn);
-            QTest::mouseClick(f->NoPnlBtn, Qt::LeftButton);
+        QFETCH(QStringList, path);
+        QFETCH(QString, lit);
+        QStringList highlighted, odd;
+        whenModal<TMessageForm>([&](TMessageForm* f) {
+            for (const QString& name : path) {
+                QWidget* w = control(f, name);
+                // Buttons at their middle; the area and the panel at a point no control covers.
+                const QPoint at = qobject_cast<TPanelButton*>(w) ? w->rect().center()
+                                  : name == QLatin1String("mbYESNOpanel") ? QPoint(5, 20)
+                                                                          : QPoint(w->width() - 5, 3);
+                QCOMPARE(w->childAt(at), nullptr);
+                QTest::mouseMove(w, at);
+            }
+            for (TPanelButton* b : f->findChildren<TPanelButton*>()) {
+                if (b->parentWidget()->objectName() == QLatin1String("TopButtonsPanel"))
+                    continue;
+                if (b->colour() == kHighlight)
+                    highlighted << b->objectName();
+                else if (b->colour() != kNormal)
+                    odd << b->objectName();
+            }
+            QTest::mouseClick(button(f, "NoPnlBtn"), Qt::LeftButton);
         });
         QCOMPARE(form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("YN"), {}, QStringLiteral("m")), 7);
-        QCOMPARE(form->NoPnlBtn->colour(), QColor(0x0F, 0x45, 0x71)); // back to normal on closing
+        QCOMPARE(highlighted, lit.isEmpty() ? QStringList() : QStringList{lit});
+        QCOMPARE(odd, QStringList());
+        QCOMPARE(button(form, "NoPnlBtn")->colour(), kNormal); // back to normal on closing
+    }
+
+    void stripButtonsAndTheirHints_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("hint");
+        QTest::addColumn<QRect>("place"); // in TopButtonsPanel
+        QTest::newRow("copy") << "CopyToClipboardPanel" << "c" << "copy to clipboard" << QRect(10, 0, 25, 17);
+        QTest::newRow("smaller") << "MakeSmallerPanel" << "-" << "make smaller" << QRect(38, 0, 25, 17);
+        QTest::newRow("bigger") << "MakeBiggerPanel" << "+" << "make bigger" << QRect(66, 0, 25, 17);
+        QTest::newRow("close") << "RedXPanel" << "x" << "close" << QRect(96, 0, 38, 17);
+    }
+    void stripButtonsAndTheirHints() {
+        QFETCH(QString, name);
+        QFETCH(QString, caption);
+        QFETCH(QString, hint);
+        QFETCH(QRect, place);
+        whenModal<TMessageForm>([&](TMessageForm* f) {
+            TPanelButton* b = button(f, name);
+            QCOMPARE(b->caption(), caption);
+            QCOMPARE(b->toolTip(), hint);
+            QCOMPARE(b->geometry(), place);
+            QCOMPARE(b->parentWidget()->geometry(), QRect(f->width() - 140, 0, 140, 27));
+            QTest::keyClick(f, Qt::Key_Escape);
+        });
+        form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), {}, QStringLiteral("m"));
     }
 
     void sizeSteps_data() {
         QTest::addColumn<QString>("clicks"); // "+" and "-" in order
-        QTest::newRow("four bigger, one more, back") << "+++++-";
-        QTest::newRow("four smaller, one more, back") << "-----+";
+        QTest::addColumn<int>("lines");
+        QTest::newRow("four bigger, one more, back") << "+++++-" << 10;
+        QTest::newRow("four smaller, one more, back") << "-----+" << 10;
+        // Its fitted height is taller than the maximum: limited, with its top at 5.
+        QTest::newRow("cut message, bigger, back") << "+-" << 200;
     }
     void sizeSteps() {
         QFETCH(QString, clicks);
+        QFETCH(int, lines);
         const QSize screen = Platform::current().primaryScreenSize();
         const int max = screen.height() - 55;
         QList<QRect> seen;
-        QList<int> steps;
         QRect fitted;
-        whenModal([&](TMessageForm* f) {
+        whenModal<TMessageForm>([&](TMessageForm* f) {
             fitted = f->geometry();
             for (const QChar c : clicks) {
-                QTest::mouseClick(c == u'+' ? f->MakeBiggerPanel : f->MakeSmallerPanel, Qt::LeftButton);
+                QTest::mouseClick(button(f, c == u'+' ? "MakeBiggerPanel" : "MakeSmallerPanel"), Qt::LeftButton);
                 seen << f->geometry();
-                steps << f->ZoomStep;
             }
             QTest::keyClick(f, Qt::Key_Escape);
         });
-        form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), QStringLiteral("h"),
-                                QStringLiteral("one\ntwo\nthree\nfour\nfive\nsix\nseven\neight\nnine\nten"));
+        QStringList text;
+        for (int i = 0; i < lines; ++i)
+            text << QStringLiteral("line %1").arg(i);
+        form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), QStringLiteral("h"), text.join(u'\n'));
         const auto centred = [&](int w, int h) {
             int top = (screen.height() - h) / 2;
             return QRect((screen.width() - w) / 2, std::max(5, top), w, std::min(h, max));
         };
         const int w = fitted.width(), h = fitted.height();
-        const QRect back = centred(656, h);
-        if (clicks.startsWith(u'+')) {
+        // Fitted: the button panel's bottom + 50, even where that is taller than the window was.
+        const QRect back = centred(656, form->lastLayout().contentHeight + 50);
+        QCOMPARE(form->lastLayout().scrollNeeded, lines > 100);
+        if (lines > 100) {
+            QCOMPARE(back, QRect((screen.width() - 656) / 2, 5, 656, max));
+            QCOMPARE(seen, QList<QRect>({centred(w + 20, h + 100), back}));
+        } else if (clicks.startsWith(u'+')) {
             const QRect one = centred(w + 20, h + 100);
             const QRect two(one.x(), 5, w + 20, max);
             const QRect three((screen.width() - (w + 120)) / 2, 5, w + 120, max);
             const QRect four((screen.width() - (w + 220)) / 2, 5, w + 220, max);
             QCOMPARE(seen, QList<QRect>({one, two, three, four, four, back}));
-            QCOMPARE(steps, QList<int>({1, 2, 3, 4, 4, 0}));
         } else {
             const QRect one = centred(w, std::max(220, h - 20));
             const QRect two = centred(w, 220);
             const QRect three((screen.width() - (w - 100)) / 2, two.y(), w - 100, 220);
             const QRect four((screen.width() - (w - 200)) / 2, two.y(), w - 200, 220);
             QCOMPARE(seen, QList<QRect>({one, two, three, four, four, back}));
-            QCOMPARE(steps, QList<int>({-1, -2, -3, -4, -4, 0}));
         }
     }
 
     void smallerStepStopsAt220() {
-        whenModal([&](TMessageForm* f) {
+        QList<int> heights;
+        whenModal<TMessageForm>([&](TMessageForm* f) {
             f->resize(656, 230);
-            f->ChangeSize(-1);
-            QCOMPARE(f->height(), 220);
+            QTest::mouseClick(button(f, "MakeSmallerPanel"), Qt::LeftButton);
+            heights << f->height();
+            QTest::mouseClick(button(f, "MakeBiggerPanel"), Qt::LeftButton); // back to the fitted size
             f->resize(656, 600);
-            f->ZoomStep = 0;
-            f->ChangeSize(-1);
-            QCOMPARE(f->height(), 580);
+            QTest::mouseClick(button(f, "MakeSmallerPanel"), Qt::LeftButton);
+            heights << f->height();
             QTest::keyClick(f, Qt::Key_Return);
         });
         form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), {}, QStringLiteral("m"));
+        QCOMPARE(heights, QList<int>({220, 580}));
     }
 
     void scrollKeysOnlyForACutMessage_data() {
@@ -238,11 +327,11 @@ private slots:
         for (int i = 0; i < lines; ++i)
             text << QStringLiteral("line %1").arg(i);
         QList<int> positions;
-        whenModal([&](TMessageForm* f) {
+        whenModal<TMessageForm>([&](TMessageForm* f) {
             if (!cut)
-                for (int i = 0; i < 4; ++i)
-                    f->ChangeSize(-1); // a scroll bar now, but ScrollNeeded stays false
-            QScrollBar* bar = f->ScrollBox1->verticalScrollBar();
+                for (int i = 0; i < 4; ++i) // a scroll bar now, but the keys stay off
+                    QTest::mouseClick(button(f, "MakeSmallerPanel"), Qt::LeftButton);
+            QScrollBar* bar = scrollBox(f)->verticalScrollBar();
             QCoreApplication::processEvents();
             QVERIFY(bar->maximum() > 0);
             QTest::keyClick(f, Qt::Key_PageDown, Qt::ShiftModifier);
@@ -257,7 +346,7 @@ private slots:
             QTest::keyClick(f, Qt::Key_Escape);
         });
         form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("YN"), {}, text.join(u'\n'));
-        QCOMPARE(form->ScrollNeeded, cut);
+        QCOMPARE(form->lastLayout().scrollNeeded, cut);
         if (cut) {
             QVERIFY(positions[0] > 0);
             QCOMPARE(positions.mid(1), QList<int>({0, 0, 0}));
@@ -267,23 +356,67 @@ private slots:
         }
     }
 
-    void dragsWithAnyMouseButton() {
+    void noSidewaysScrollBarUnlessSomethingIsTooWide_data() {
+        QTest::addColumn<bool>("sized");
+        QTest::addColumn<QString>("buttons");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("clicks");
+        QTest::addColumn<bool>("bar");
+        const QString tall = QStringLiteral("a\nb\nc\nd\ne\nf\ng\nh\ni\nj\nk\nl\nm\nn\no\np");
+        QTest::newRow("sized OK window") << true << "OK" << "Short." << "" << false;
+        QTest::newRow("sized YN window") << true << "YN" << "Short." << "" << false;
+        QTest::newRow("normal window") << false << "OK" << "Short." << "" << false;
+        QTest::newRow("two smaller steps, beside a vertical bar") << false << "OK" << tall << "--" << false;
+        QTest::newRow("a word wider than the area") << false << "OK" << QString(120, u'W') << "" << true;
+    }
+    void noSidewaysScrollBarUnlessSomethingIsTooWide() {
+        QFETCH(bool, sized);
+        QFETCH(QString, buttons);
+        QFETCH(QString, message);
+        QFETCH(QString, clicks);
+        QFETCH(bool, bar);
+        int range = -1, vertical = -1;
+        whenModal<TMessageForm>([&](TMessageForm* f) {
+            for (const QChar c : clicks)
+                QTest::mouseClick(button(f, c == u'+' ? "MakeBiggerPanel" : "MakeSmallerPanel"), Qt::LeftButton);
+            QCoreApplication::processEvents();
+            range = scrollBox(f)->horizontalScrollBar()->maximum();
+            vertical = scrollBox(f)->verticalScrollBar()->maximum();
+            QTest::keyClick(f, Qt::Key_Return);
+        });
+        if (sized)
+            form->ShowModalMessageSized(QStringLiteral("T"), buttons, message);
+        else
+            form->ShowModalMessage1(QStringLiteral("T"), buttons, QStringLiteral("h"), message);
+        QVERIFY2((range > 0) == bar, qPrintable(QStringLiteral("sideways range %1").arg(range)));
+        if (!clicks.isEmpty())
+            QVERIFY2(vertical > 0, "the smaller window shows a vertical bar");
+    }
+
+    void dragsOnlyFromTheTitleStrip_data() {
+        QTest::addColumn<int>("pressX"); // from the window's right edge when negative
+        QTest::addColumn<int>("mouseButton");
+        QTest::addColumn<bool>("moves");
+        QTest::newRow("title, left button") << 100 << int(Qt::LeftButton) << true;
+        QTest::newRow("title, right button") << 100 << int(Qt::RightButton) << true;
+        // Between the "c" (10 to 35) and the "-" (38 to 63) of the 140-wide buttons' panel.
+        QTest::newRow("gap between the strip buttons") << -140 + 36 << int(Qt::LeftButton) << false;
+        QTest::newRow("right of the close button") << -3 << int(Qt::RightButton) << false;
+    }
+    void dragsOnlyFromTheTitleStrip() {
+        QFETCH(int, pressX);
+        QFETCH(int, mouseButton);
+        QFETCH(bool, moves);
         QPoint moved;
-        whenModal([&](TMessageForm* f) {
+        whenModal<TMessageForm>([&](TMessageForm* f) {
             const QPoint before = f->pos();
-            QWidget* strip = f->TopPanelLineAndTitle;
-            const auto send = [strip](QEvent::Type type, QPoint at, Qt::MouseButton b, Qt::MouseButtons bs) {
-                QMouseEvent e(type, QPointF(at), strip->mapToGlobal(QPointF(at)), b, bs, Qt::NoModifier);
-                QApplication::sendEvent(strip, &e);
-            };
-            send(QEvent::MouseButtonPress, {100, 10}, Qt::RightButton, Qt::RightButton);
-            send(QEvent::MouseMove, {60, 40}, Qt::NoButton, Qt::RightButton);
-            send(QEvent::MouseButtonRelease, {60, 40}, Qt::RightButton, Qt::NoButton);
+            const QPoint from(pressX < 0 ? f->width() + pressX : pressX, 10);
+            dragAt(f, from, from + QPoint(-40, 30), Qt::MouseButton(mouseButton));
             moved = f->pos() - before;
             QTest::keyClick(f, Qt::Key_Return);
         });
         form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), {}, QStringLiteral("m"));
-        QCOMPARE(moved, QPoint(-40, 30));
+        QCOMPARE(moved, moves ? QPoint(-40, 30) : QPoint(0, 0));
     }
 
     void copyToTheClipboardAfterYes_data() {
@@ -297,14 +430,12 @@ private slots:
         form->Confirm = &confirm;
         QGuiApplication::clipboard()->setText(QStringLiteral("before"));
         QString question;
-        whenModal([&](TMessageForm* f) {
-            QTimer::singleShot(0, [&] {
-                auto* c = qobject_cast<TConfirm*>(QApplication::activeModalWidget());
-                QVERIFY(c);
-                question = c->MessageLabel->text();
+        whenModal<TMessageForm>([&](TMessageForm* f) {
+            whenModal<TConfirm>([&](TConfirm* c) {
+                question = label(c, "MessageLabel")->text();
                 QTest::keyClick(c, answer);
             });
-            QTest::mouseClick(f->CopyToClipboardPanel, Qt::LeftButton);
+            QTest::mouseClick(button(f, "CopyToClipboardPanel"), Qt::LeftButton);
             QTest::keyClick(f, Qt::Key_Return);
         });
         form->ShowModalMessage(QStringLiteral("T"), QStringLiteral("YN"), QStringLiteral("Heading"),
@@ -327,14 +458,21 @@ private slots:
 
     void sizedWindowHasNoStripButtons() {
         QRect window;
-        whenModal([&](TMessageForm* f) {
+        whenModal<TMessageForm>([&](TMessageForm* f) {
             window = f->geometry();
-            QVERIFY(!f->TopButtonsPanel->isVisible());
+            QVERIFY(!control(f, "TopButtonsPanel")->isVisible());
             QTest::keyClick(f, Qt::Key_Return);
         });
         QCOMPARE(form->ShowModalMessageSized(QStringLiteral("T"), QStringLiteral("OK"), QStringLiteral("Short.")), 1);
         QCOMPARE(window.width(), 250);
-        QCOMPARE(form->SizedMode, 0);
+        // The next message is a normal one again: full width, with the strip's buttons.
+        whenModal<TMessageForm>([&](TMessageForm* f) {
+            window = f->geometry();
+            QVERIFY(control(f, "TopButtonsPanel")->isVisible());
+            QTest::keyClick(f, Qt::Key_Return);
+        });
+        form->ShowModalMessage1(QStringLiteral("T"), QStringLiteral("OK"), {}, QStringLiteral("Short."));
+        QCOMPARE(window.width(), 656);
     }
 };
 

@@ -82,6 +82,7 @@ private slots:
         QCOMPARE(l.panel, MessagePanel::YesNo);
         QCOMPARE(l.panels[int(MessagePanel::YesNo)], QRect(0, 184, 608, 41));
         QCOMPARE(l.contentHeight, 225);
+        QCOMPARE(l.contentWidth, 608);
         QCOMPARE(l.window, QRect((1024 - 656) / 2, (768 - 275) / 2, 656, 275));
         QVERIFY(!l.scrollNeeded);
     }
@@ -115,18 +116,24 @@ private slots:
 
     void heights_data() {
         QTest::addColumn<int>("lines");     // lines of message 1, under an empty title and heading
+        QTest::addColumn<int>("heading");   // height of a heading over them, 0 for none (adds it + 20)
         QTest::addColumn<QRect>("window");
         QTest::addColumn<bool>("cut");
         // Empty "OK" message: 41 + 50, centred.
-        QTest::newRow("empty") << 0 << QRect(184, (768 - 91) / 2, 656, 91) << false;
+        QTest::newRow("empty") << 0 << 0 << QRect(184, (768 - 91) / 2, 656, 91) << false;
         // 16 px lines: content 16n + 10 + 41, window +50.
-        QTest::newRow("351 keeps the top at a fifth") << 16 << QRect(184, 153, 656, 357) << false;
-        QTest::newRow("bottom past the maximum moves up") << 34 << QRect(184, 713 - 645, 656, 645) << false;
-        QTest::newRow("exactly the maximum is not cut") << 38 << QRect(184, 0, 656, 713) << false;
-        QTest::newRow("one more is cut and wider") << 39 << QRect(184, 0, 676, 713) << true;
+        QTest::newRow("357 keeps the top at a fifth") << 16 << 0 << QRect(184, 153, 656, 357) << false;
+        // 14 lines make 325; a heading of 5 (+ 20) makes 350, one of 6 makes 351.
+        QTest::newRow("exactly 350 is centred") << 14 << 5 << QRect(184, (768 - 350) / 2, 656, 350) << false;
+        QTest::newRow("351 keeps the top at a fifth") << 14 << 6 << QRect(184, 768 / 5, 656, 351) << false;
+        QTest::newRow("bottom past the maximum moves up") << 34 << 0 << QRect(184, 713 - 645, 656, 645) << false;
+        // 38 lines: 608 + 10 + 41 = 659 + 50 = 709; a heading of -16 (+ 20) makes exactly 713.
+        QTest::newRow("exactly the maximum is not cut") << 38 << -16 << QRect(184, 0, 656, 713) << false;
+        QTest::newRow("one more is cut and wider") << 39 << -16 << QRect(184, 0, 676, 713) << true;
     }
     void heights() {
         QFETCH(int, lines);
+        QFETCH(int, heading);
         QFETCH(QRect, window);
         QFETCH(bool, cut);
         QStringList message;
@@ -134,11 +141,10 @@ private slots:
             message << QStringLiteral("x");
         MessageTexts t = texts("", "OK");
         t.M[0] = message.join(u'\n');
-        // 38 lines: 608 + 10 + 41 = 659 + 50 = 709; nudge to exactly 713 with a 4-px heading.
         MessageMeasure m = fixedMeasure();
-        if (lines >= 38) {
+        if (heading != 0) {
             t.H[0] = QStringLiteral("h");
-            m.heading = [](const QString&) { return QSize(10, -16); };
+            m.heading = [heading](const QString&) { return QSize(10, heading); };
         }
         const MessageLayout l = layoutMessage(t, kScreen, false, m);
         QCOMPARE(l.window, window);
@@ -151,16 +157,18 @@ private slots:
         QTest::addColumn<int>("chars");
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("okLeft");
-        QTest::newRow("OK minimum 250") << "OK" << 10 << 250 << 101 - 68;
-        QTest::newRow("YN minimum 350") << "YN" << 10 << 350 << 151 - 68;
-        QTest::newRow("lower-case yn has no minimum") << "yn" << 10 << 140 << 46 - 68;
-        QTest::newRow("long text") << "OK" << 50 << 540 << 246 - 68;
+        QTest::addColumn<int>("noLeft"); // the panel is the width - 48; No at its middle + 10
+        QTest::newRow("OK minimum 250") << "OK" << 10 << 250 << 101 - 68 << 101 + 10;
+        QTest::newRow("YN minimum 350") << "YN" << 10 << 350 << 151 - 68 << 151 + 10;
+        QTest::newRow("lower-case yn has no minimum") << "yn" << 10 << 140 << 46 - 68 << 46 + 10;
+        QTest::newRow("long text") << "OK" << 50 << 540 << 246 - 68 << 246 + 10;
     }
     void sizedWindowWidths() {
         QFETCH(QString, buttons);
         QFETCH(int, chars);
         QFETCH(int, width);
         QFETCH(int, okLeft);
+        QFETCH(int, noLeft);
         MessageTexts t = texts("T", buttons, {" ", QString(chars, u'm'), ""});
         const MessageLayout l = layoutMessage(t, kScreen, true, fixedMeasure());
         QCOMPARE(l.window.width(), width);
@@ -169,6 +177,11 @@ private slots:
         QCOMPARE(l.panels[int(MessagePanel::Ok)].width(), width - 48);
         QCOMPARE(l.okLeft, okLeft);
         QCOMPARE(l.yesLeft, (width - 48) / 2 - 146);
+        QCOMPARE(l.noLeft, noLeft);
+        // The contents are no wider than the panel or the message: no sideways scroll bar in
+        // a scrolling area of width - 28.
+        QVERIFY2(l.contentWidth <= width - 28, qPrintable(QString::number(l.contentWidth)));
+        QCOMPARE(l.contentWidth, std::max(width - 48, 10 * chars));
         QCOMPARE(l.custLeft[1], 246); // the custom buttons are not placed again
         QCOMPARE(l.contentHeight, 10 + 19 + 10 + 16 + 10 + 41); // the blank heading keeps its room
     }

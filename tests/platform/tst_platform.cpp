@@ -2,9 +2,15 @@
 #include "platform/AnsiTextFile.h"
 #include "platform/CommandLine.h"
 #include "platform/Error.h"
+#include "platform/FileOps.h"
 #include "platform/SystemPlatform.h"
 
 #include <QtTest>
+
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 class PlatformTest : public QObject {
     Q_OBJECT
@@ -118,6 +124,79 @@ private slots:
         AnsiTextFile limitFile(p.folder + QStringLiteral("limit.txt"));
         QCOMPARE(limitFile.readLine().size(), AnsiTextFile::MaxLineBytes);
         QVERIFY_THROWS_EXCEPTION(TallyError, AnsiTextFile(p.folder + QStringLiteral("missing.txt")));
+    }
+
+    void readsOnlyRegularFilesWithoutWaiting_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<bool>("readable"); // AnsiTextFile opens it and reads its first line
+        QTest::newRow("regular file") << "file" << int(ReadOpen::Opened) << true;
+        QTest::newRow("missing") << "missing" << int(ReadOpen::Missing) << false;
+        QTest::newRow("named pipe without a writer") << "pipe" << int(ReadOpen::NotAFile) << false;
+        QTest::newRow("folder") << "folder" << int(ReadOpen::NotAFile) << false;
+        QTest::newRow("link to a device") << "device" << int(ReadOpen::NotAFile) << false;
+        QTest::newRow("larger than the bound") << "large" << int(ReadOpen::TooLarge) << false;
+        // Reports size 0 and goes on for ever: opened, but never read past the bound.
+        QTest::newRow("link to an endless pseudo-file") << "pagemap" << int(ReadOpen::Opened) << false;
+    }
+    void readsOnlyRegularFilesWithoutWaiting() {
+        QFETCH(QString, kind);
+        QFETCH(int, outcome);
+        QFETCH(bool, readable);
+        RecordingPlatform p;
+        const QString path = p.folder + QStringLiteral("version.tly");
+        const QByteArray name = QFile::encodeName(path);
+        if (kind == QLatin1String("file"))
+            p.writeFile(QStringLiteral("version.tly"), "2.74\r\n");
+        else if (kind == QLatin1String("pipe"))
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        else if (kind == QLatin1String("folder"))
+            QVERIFY(QDir(p.folder).mkdir(QStringLiteral("version.tly")));
+        else if (kind == QLatin1String("device"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        else if (kind == QLatin1String("pagemap"))
+            QVERIFY(QFile::link(QStringLiteral("/proc/self/pagemap"), path));
+        else if (kind == QLatin1String("large")) { // sparse: no disk space taken
+            QFile big(path);
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(AnsiTextFile::MaxFileBytes + 1));
+        }
+        // On a worker, so that an open that waits fails the test here instead of hanging it.
+        struct Result {
+            ReadOpen opened;
+            QString firstLine, error;
+            qint64 read = 0;
+        };
+        auto work = std::async(std::launch::async, [path] {
+            Result r;
+            int fd = -1;
+            r.opened = openRegularFileForReading(path, AnsiTextFile::MaxFileBytes, &fd, &r.error);
+            if (fd >= 0)
+                closeFile(fd);
+            try {
+                AnsiTextFile file(path);
+                r.firstLine = file.readLine();
+                r.read = r.firstLine.size();
+                while (!file.atEnd())
+                    r.read += file.readLine().size();
+            } catch (const TallyError& e) {
+                r.error = e.message();
+            }
+            return r;
+        });
+        if (work.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            // Release each open stuck on the pipe, so the worker can end, then fail.
+            while (work.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+                const int writer = ::open(name.constData(), O_WRONLY | O_NONBLOCK);
+                if (writer >= 0)
+                    ::close(writer);
+            }
+            QFAIL("opening the file waited");
+        }
+        const Result r = work.get();
+        QCOMPARE(int(r.opened), outcome);
+        QCOMPARE(r.firstLine == QLatin1String("2.74"), readable);
+        QVERIFY2(readable || !r.error.isEmpty(), "anything unreadable is an error of the step that reads it");
+        QVERIFY(r.read <= AnsiTextFile::MaxFileBytes);
     }
 
     void shellOpenStartsXdgOpenDetachedInTheWorkingFolder() {

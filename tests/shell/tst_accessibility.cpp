@@ -2,6 +2,7 @@
 // whether it shows, read through the same accessibility interfaces the AT-SPI bridge reads.
 #include "RecordingPlatform.h"
 #include "TestSite.h"
+#include "WhenModal.h"
 #include "WhenShown.h"
 #include "platform/Fonts.h"
 #include "shell/MainFm.h"
@@ -88,9 +89,9 @@ private slots:
 
     void messageWindowView() {
         TMessageForm message;
-        QTimer::singleShot(0, [&] {
-            views.insert(QStringLiteral("message"), treeOf(&message));
-            message.done(1);
+        whenModal<TMessageForm>([&](TMessageForm* m) {
+            views.insert(QStringLiteral("message"), treeOf(m));
+            m->done(1);
         });
         message.ShowModalMessage1(QStringLiteral("C"), QStringLiteral("YN"), QString(), QStringLiteral("Go on?"));
         QVERIFY(views.contains(QStringLiteral("message")));
@@ -98,9 +99,9 @@ private slots:
 
     void confirmationView() {
         TConfirm confirm;
-        QTimer::singleShot(0, [&] {
-            views.insert(QStringLiteral("confirm"), treeOf(&confirm));
-            QTest::keyClick(&confirm, 'y');
+        whenModal<TConfirm>([&](TConfirm* c) {
+            views.insert(QStringLiteral("confirm"), treeOf(c));
+            QTest::keyClick(c, 'y');
         });
         QCOMPARE(confirm.YesNo(QStringLiteral("Copy now?"), QStringLiteral("Y"), 2), 6);
         const Tree& tree = views[QStringLiteral("confirm")];

@@ -160,7 +160,8 @@ int main(int argc, char* argv[]) {
             for (const QChar key : keys)
                 QTest::keyClick(&confirm, key.toLatin1());
             confirm.grab().save(out.filePath(file));
-            confirm.YesPanelBtn->isVisible() ? confirm.YesPanelBtnClick() : confirm.OKPanelBtnClick();
+            auto* yes = confirm.findChild<TPanelButton*>(QStringLiteral("YesPanelBtn"));
+            (yes->isVisible() ? yes : confirm.findChild<TPanelButton*>(QStringLiteral("OKPanelBtn")))->click();
         });
         ask();
     };
