@@ -42,42 +42,6 @@ public:
     std::atomic<bool> FCancelled{false};
     bool FDownloadInProgress = false;
 
-    // Controls; each carries its name as its object name too.
-    QWidget* pnl_TopInfoContainer;
-    QProgressBar* ProgressBar1;
-    QLabel* Label3;
-    QLabel* StatusLabel1;
-    QLabel* StatusLabel2;
-    QLabel* StatusLabel3;
-    QLabel* StatusLabel4;
-    QLabel* StatusLabel5;
-    QPushButton* CheckForUpdatesBtn;
-    QWidget* pnl_ButtonContainer;
-    TStyledButton* DownloadBtn;
-    QPushButton* DownloadOtherButton;
-    TStyledButton* CancelBtn;
-    TStyledButton* OtherOptionsBtn;
-    QFrame* Bevel4;
-    QWidget* pnl_DetailsLabelContainer;
-    QLabel* DetailsLabel;
-    QWidget* Panel1;
-    QWidget* ProblemInfoPanel;
-    QWidget* Panel2;
-    QLabel* InfoStringLabel;
-    QLabel* Label2;
-    QFrame* Bevel2;
-    QLabel* Label5;
-    QFrame* Bevel1;
-    QLabel* Label1;
-    QFrame* Bevel3;
-    QLabel* Label4;
-    QWidget* ProblemInfoBtnPanel;
-    QPushButton* CloseBtn;
-    QPushButton* AltDownloadBtn;
-    QPushButton* ManualDownloadBtn;
-    QWidget* PreClipBdBoxHolderPanel;
-    QLineEdit* PreClipBdBox;
-
     // Handlers.
     void FormShow();
     bool FormClose(); // false refuses the close
@@ -127,6 +91,43 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // Controls; each carries its name as its object name too, by which tests find them.
+    QWidget* pnl_TopInfoContainer;
+    QProgressBar* ProgressBar1;
+    QLabel* Label3;
+    QLabel* StatusLabel1;
+    QLabel* StatusLabel2;
+    QLabel* StatusLabel3;
+    QLabel* StatusLabel4;
+    QLabel* StatusLabel5;
+    QPushButton* CheckForUpdatesBtn;
+    QWidget* pnl_ButtonContainer;
+    TStyledButton* DownloadBtn;
+    QPushButton* DownloadOtherButton;
+    TStyledButton* CancelBtn;
+    TStyledButton* OtherOptionsBtn;
+    QFrame* Bevel4;
+    QWidget* pnl_DetailsLabelContainer;
+    QLabel* DetailsLabel;
+    QWidget* Panel1;
+    QWidget* ProblemInfoPanel;
+    QWidget* Panel2;
+    QLabel* InfoStringLabel;
+    QLabel* Label2;
+    QFrame* Bevel2;
+    QLabel* Label5;
+    QFrame* Bevel1;
+    QLabel* Label1;
+    QFrame* Bevel3;
+    QLabel* Label4;
+    QWidget* ProblemInfoBtnPanel;
+    QPushButton* CloseBtn;
+    QPushButton* AltDownloadBtn;
+    QPushButton* ManualDownloadBtn;
+    QWidget* PreClipBdBoxHolderPanel;
+    QLineEdit* PreClipBdBox;
+
+
     void buildInfoArea();
     void buildButtonRow();
     void buildDetailsArea();

@@ -74,7 +74,7 @@ private slots:
             views.insert(QStringLiteral("instructions"), treeOf(&form));
             form.close();
         }
-        for (const QString& mode : {QStringLiteral("2"), QStringLiteral("BDE")}) {
+        for (const QString& mode : {runModeText(RunModeCode::UpdateV2), runModeText(RunModeCode::DatabaseEngine)}) {
             TUpdateForm form;
             whenShown(&form, [&] {
                 views.insert(mode, treeOf(&form));
@@ -132,15 +132,15 @@ private slots:
         QTest::newRow("usage text, named by its heading")
             << "instructions" << "Memo1" << int(QAccessible::EditableText) << "Instructions" << true;
         QTest::newRow("instructions close") << "instructions" << "CloseBtn" << button << "Close" << true;
-        QTest::newRow("download") << "2" << "DownloadBtn" << button << "Download Now..." << true;
-        QTest::newRow("cancel") << "2" << "CancelBtn" << button << "Cancel" << true;
-        QTest::newRow("other options") << "2" << "OtherOptionsBtn" << button << "Other Options..." << true;
-        QTest::newRow("status line") << "2" << "StatusLabel1" << text << "NEW UPDATE AVAILABLE!" << true;
-        QTest::newRow("check button hidden") << "2" << "CheckForUpdatesBtn" << button << "Check For Updates..." << false;
-        QTest::newRow("BDE download") << "BDE" << "DownloadOtherButton" << button << "Download Now..." << true;
-        QTest::newRow("BDE flat download hidden") << "BDE" << "DownloadBtn" << button << "Download Now..." << false;
-        QTest::newRow("BDE no other options") << "BDE" << "OtherOptionsBtn" << button << "Other Options..." << false;
-        QTest::newRow("BDE status") << "BDE" << "StatusLabel4" << text << "(BDE)" << true;
+        QTest::newRow("download") << runModeText(RunModeCode::UpdateV2) << "DownloadBtn" << button << "Download Now..." << true;
+        QTest::newRow("cancel") << runModeText(RunModeCode::UpdateV2) << "CancelBtn" << button << "Cancel" << true;
+        QTest::newRow("other options") << runModeText(RunModeCode::UpdateV2) << "OtherOptionsBtn" << button << "Other Options..." << true;
+        QTest::newRow("status line") << runModeText(RunModeCode::UpdateV2) << "StatusLabel1" << text << "NEW UPDATE AVAILABLE!" << true;
+        QTest::newRow("check button hidden") << runModeText(RunModeCode::UpdateV2) << "CheckForUpdatesBtn" << button << "Check For Updates..." << false;
+        QTest::newRow("BDE download") << runModeText(RunModeCode::DatabaseEngine) << "DownloadOtherButton" << button << "Download Now..." << true;
+        QTest::newRow("BDE flat download hidden") << runModeText(RunModeCode::DatabaseEngine) << "DownloadBtn" << button << "Download Now..." << false;
+        QTest::newRow("BDE no other options") << runModeText(RunModeCode::DatabaseEngine) << "OtherOptionsBtn" << button << "Other Options..." << false;
+        QTest::newRow("BDE status") << runModeText(RunModeCode::DatabaseEngine) << "StatusLabel4" << text << "(BDE)" << true;
         QTest::newRow("problem code")
             << "problem" << "InfoStringLabel" << text
             << "There was a problem downloading the file. (Code: 300)\n\nPlease try the options below in order." << true;

@@ -123,7 +123,7 @@ private slots:
         bool sawUpdate = false;
         whenShown(&update, [&] {
             sawUpdate = update.isVisible() && !form.isVisible();
-            QCOMPARE(update.RunMode, QStringLiteral("BDE"));
+            QCOMPARE(update.RunMode, runModeText(RunModeCode::DatabaseEngine));
             update.close();
         });
         form.start();

@@ -1,4 +1,5 @@
 #include "RecordingPlatform.h"
+#include "WhenModal.h"
 #include "TestSite.h"
 #include "platform/Error.h"
 #include "update/ProgressFm.h"
@@ -44,7 +45,7 @@ private slots:
         scope = new PlatformScope;
         form = new TUpdateForm;
         form->ProgramFolder = p().folder;
-        form->DetailsLabel->clear(); // as showing the window does
+        control<QLabel>(form, QStringLiteral("DetailsLabel"))->clear(); // as showing the window does
         form->responseTimeoutMs = 1000;
         form->connectTimeoutMs = 3000;
     }
@@ -257,17 +258,17 @@ private slots:
         const QString url = site->url(QStringLiteral("/_/redirect/%1/3/twdownloads/file.bin").arg(code));
         QCOMPARE(download(*form, url, "file.bin"), QString());
         QCOMPARE(p().read("file.bin"), QByteArray(200000, 'x'));
-        QCOMPARE(form->ProgressBar1->maximum(), 200000);
-        QCOMPARE(form->ProgressBar1->value(), 200000);
+        QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->maximum(), 200000);
+        QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->value(), 200000);
     }
 
     void noAnnouncedLengthLeavesTheBarAlone() {
-        form->ProgressBar1->setMaximum(77);
-        form->ProgressBar1->setValue(33);
+        control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->setMaximum(77);
+        control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->setValue(33);
         QCOMPARE(download(*form, site->url(QStringLiteral("/_/nolength/twdownloads/file.bin")), "file.bin"), QString());
         QCOMPARE(p().read("file.bin").size(), 200000);
-        QCOMPARE(form->ProgressBar1->maximum(), 77);
-        QCOMPARE(form->ProgressBar1->value(), 33);
+        QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->maximum(), 77);
+        QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->value(), 33);
     }
 
     void progressRecordRules_data() {
@@ -287,21 +288,21 @@ private slots:
         QFETCH(qint64, read);
         QFETCH(int, maximum);
         QFETCH(int, value);
-        form->ProgressBar1->setMaximum(77);
-        form->ProgressBar1->setValue(33);
+        control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->setMaximum(77);
+        control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->setValue(33);
         form->FCancelled = true;
         QVERIFY2(form->NetHTTPClientReceiveData(length, read), "the abort answer is FCancelled");
         form->FCancelled = false;
         QVERIFY(!form->NetHTTPClientReceiveData(length, read));
-        QCOMPARE(form->ProgressBar1->maximum(), maximum);
-        QCOMPARE(form->ProgressBar1->value(), value);
+        QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->maximum(), maximum);
+        QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->value(), value);
     }
 
     void firstReportStartsTheBarFromZero() {
         QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/small.bin")), "small.bin"), QString());
-        QCOMPARE(form->ProgressBar1->value(), 1000); // full
+        QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->value(), 1000); // full
         QList<int> values;
-        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&](int v) { values << v; });
+        connect(control<QProgressBar>(form, QStringLiteral("ProgressBar1")), &QProgressBar::valueChanged, form, [&](int v) { values << v; });
         QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/file.bin")), "file.bin"), QString());
         QVERIFY(!values.isEmpty());
         values.removeAll(-1); // a reset when the maximum shrinks
@@ -313,7 +314,7 @@ private slots:
         site->publish(QStringLiteral("slow.bin"), QByteArray(40960, 'w'));
         int valuesWhileRunning = 0;
         int timerTicks = 0;
-        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&](int v) {
+        connect(control<QProgressBar>(form, QStringLiteral("ProgressBar1")), &QProgressBar::valueChanged, form, [&](int v) {
             if (form->FDownloadInProgress && v > 0)
                 ++valuesWhileRunning;
         });
@@ -329,7 +330,7 @@ private slots:
         site->publish(QStringLiteral("slow.bin"), QByteArray(40960, 'w'));
         form->show();
         int refusals = 0;
-        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&](int v) {
+        connect(control<QProgressBar>(form, QStringLiteral("ProgressBar1")), &QProgressBar::valueChanged, form, [&](int v) {
             if (v > 0 && form->FDownloadInProgress) {
                 form->close();
                 refusals += form->isVisible();
@@ -345,19 +346,19 @@ private slots:
 
     void progressUpdatesAreCoalesced() {
         int updates = 0;
-        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&] { ++updates; });
+        connect(control<QProgressBar>(form, QStringLiteral("ProgressBar1")), &QProgressBar::valueChanged, form, [&] { ++updates; });
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(download(*form, site->url(QStringLiteral("/_/large/30000000")), "big.bin"), QString());
         const qint64 elapsed = timer.elapsed();
         QCOMPARE(QFileInfo(p().folder + "big.bin").size(), qint64(30000000));
-        QCOMPARE(form->ProgressBar1->value(), 30000000);
+        QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->value(), 30000000);
         QVERIFY2(updates <= elapsed / 50 + 4, qPrintable(QStringLiteral("%1 updates in %2 ms").arg(updates).arg(elapsed)));
     }
 
     void cancelDuringATransferStopsAndDeletes() {
         site->publish(QStringLiteral("slow.bin"), QByteArray(40960, 'w'));
-        connect(form->ProgressBar1, &QProgressBar::valueChanged, form, [&](int v) {
+        connect(control<QProgressBar>(form, QStringLiteral("ProgressBar1")), &QProgressBar::valueChanged, form, [&](int v) {
             if (v > 0)
                 form->FCancelled = true;
         });
@@ -386,16 +387,16 @@ private slots:
         QCOMPARE(download(*form, site->url(QStringLiteral("/twdownloads/small.bin")), "small.bin"), QString());
         QCOMPARE(download(*form, site->url(QStringLiteral("/_/status/404/x")), "missing.bin"),
                  QStringLiteral("HTTP error 404: Not Found"));
-        QCOMPARE(form->DetailsLabel->text(), kHeader + "\n  small.bin\n  missing.bin");
+        QCOMPARE(control<QLabel>(form, QStringLiteral("DetailsLabel"))->text(), kHeader + "\n  small.bin\n  missing.bin");
     }
 
     void blankDetailsRestartWithTheHeader() {
-        form->DetailsLabel->setText(QStringLiteral("  \n \t "));
+        control<QLabel>(form, QStringLiteral("DetailsLabel"))->setText(QStringLiteral("  \n \t "));
         form->ShowDetails(QStringLiteral("twv2.vn"));
-        QCOMPARE(form->DetailsLabel->text(), kHeader + "\n  twv2.vn");
-        form->DetailsLabel->setText(QStringLiteral("\n\nCancelled.\n"));
+        QCOMPARE(control<QLabel>(form, QStringLiteral("DetailsLabel"))->text(), kHeader + "\n  twv2.vn");
+        control<QLabel>(form, QStringLiteral("DetailsLabel"))->setText(QStringLiteral("\n\nCancelled.\n"));
         form->ShowDetails(QStringLiteral("x"));
-        QCOMPARE(form->DetailsLabel->text(), QStringLiteral("Cancelled.\n  x"));
+        QCOMPARE(control<QLabel>(form, QStringLiteral("DetailsLabel"))->text(), QStringLiteral("Cancelled.\n  x"));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "ProblemCode.h"
+#include "WhenModal.h"
 #include "RecordingPlatform.h"
 #include "TestLocale.h"
 #include "WhenShown.h"
@@ -32,22 +33,22 @@ class LaunchTest : public QObject {
         whenShown(&form, [&] {
             auto recordLine = [&] {
                 if (run.downloadingLine.isEmpty() && form.FDownloadInProgress)
-                    run.downloadingLine = form.StatusLabel1->text();
+                    run.downloadingLine = control<QLabel>(&form, QStringLiteral("StatusLabel1"))->text();
             };
             QTimer probe;
             QObject::connect(&probe, &QTimer::timeout, recordLine);
             probe.start(1);
             if (useEnter)
                 QTest::keyClick(&form, Qt::Key_Return);
-            else if (form.DownloadOtherButton->isVisible())
-                form.DownloadOtherButton->click();
+            else if (control<QPushButton>(&form, QStringLiteral("DownloadOtherButton"))->isVisible())
+                control<QPushButton>(&form, QStringLiteral("DownloadOtherButton"))->click();
             else
-                form.DownloadBtn->click();
+                control<TStyledButton>(&form, QStringLiteral("DownloadBtn"))->click();
             probe.stop();
-            run.buttonsDisabled = !form.CancelBtn->isEnabled() && !form.OtherOptionsBtn->isEnabled();
+            run.buttonsDisabled = !control<TStyledButton>(&form, QStringLiteral("CancelBtn"))->isEnabled() && !control<TStyledButton>(&form, QStringLiteral("OtherOptionsBtn"))->isEnabled();
             run.code = problemCodeShown(form);
             run.closed = !form.isVisible();
-            run.cancelEnabled = form.CancelBtn->isEnabled();
+            run.cancelEnabled = control<TStyledButton>(&form, QStringLiteral("CancelBtn"))->isEnabled();
             if (!run.closed)
                 form.close();
         });
@@ -80,7 +81,7 @@ private slots:
         site->publish(QStringLiteral("twv2.vn"), versionFile);
         site->publish(QStringLiteral("twv2up.exe"), QByteArray(300000, 'i'));
         TUpdateForm form;
-        const Run run = press(form, QStringLiteral("2"), true);
+        const Run run = press(form, runModeText(RunModeCode::UpdateV2), true);
         QCOMPARE(run.code, 0);
         QVERIFY(run.closed);
         QCOMPARE(run.downloadingLine, downloading);
@@ -89,7 +90,7 @@ private slots:
         QCOMPARE(p.opened[0].target, QStringLiteral("twv2up.exe"));
         QCOMPARE(p.opened[0].workingFolder, p.folder);
         QVERIFY2(!p.has("twv2.vn"), "closing removes the version file");
-        QCOMPARE(form.DetailsLabel->text(),
+        QCOMPARE(control<QLabel>(&form, QStringLiteral("DetailsLabel"))->text(),
                  QStringLiteral("Details:\n  Secure Connection Established.\n  twv2.vn\n  twv2up.exe\n  twv2up.exe"));
     }
 
@@ -109,8 +110,8 @@ private slots:
         site->publish(QStringLiteral("inuse.exe"), "new");
         QDir(p.folder).mkdir(QStringLiteral("inuse.exe")); // cannot be opened for writing, even by root
         TUpdateForm form;
-        const Run run = press(form, QStringLiteral("TEST"), false);
-        QCOMPARE(run.code, 300);
+        const Run run = press(form, runModeText(RunModeCode::Test), false);
+        QCOMPARE(run.code, int(ProblemCode::InstallerFailed));
         QVERIFY(!run.closed);
         QVERIFY2(!run.cancelEnabled, "no cancelling after a failed download");
         QVERIFY(p.opened.isEmpty());
@@ -156,11 +157,11 @@ private slots:
         if (present)
             p.writeFile(name, "the user's own");
         TUpdateForm form;
-        const Run run = press(form, QStringLiteral("TEST"), true);
+        const Run run = press(form, runModeText(RunModeCode::Test), true);
         qunsetenv("TALLYAID_UPDATE_KEY_FILE");
         site->unpublish(name);
         site->unpublish(name + ".sig");
-        QCOMPARE(run.code, 300);
+        QCOMPARE(run.code, int(ProblemCode::InstallerFailed));
         QVERIFY(p.opened.isEmpty());
         if (present)
             QCOMPARE(p.read(name), QByteArray("the user's own"));
@@ -173,8 +174,8 @@ private slots:
         site->publish(QStringLiteral("twv2.vn"), "2.74\n-\nslowfail-1-3.exe\n");
         p.undeletable << QStringLiteral(".slowfail-1-3.exe.part");
         TUpdateForm form;
-        const Run run = press(form, QStringLiteral("2"), true);
-        QCOMPARE(run.code, 300);
+        const Run run = press(form, runModeText(RunModeCode::UpdateV2), true);
+        QCOMPARE(run.code, int(ProblemCode::InstallerFailed));
         QVERIFY(p.opened.isEmpty());
         QVERIFY(!p.has("slowfail-1-3.exe"));
         QVERIFY(p.has(".slowfail-1-3.exe.part"));
@@ -186,11 +187,11 @@ private slots:
         QTest::addColumn<bool>("siteUp");
         QTest::addColumn<bool>("publisherSigned"); // the system finds the vendor's code signature valid
         QTest::addColumn<int>("code");
-        QTest::newRow("BDE") << "BDE" << "setupbd.exe" << true << true << 0;
-        QTest::newRow("BDE site unreachable") << "BDE" << "setupbd.exe" << false << true << 102;
-        QTest::newRow("TV from the vendor") << "TV" << "TeamViewerQS_x64.exe" << true << true << 0;
-        QTest::newRow("TV vendor fails") << "TV" << "TeamViewerQS_x64.exe" << false << true << 402;
-        QTest::newRow("TV not signed by its publisher") << "TV" << "TeamViewerQS_x64.exe" << true << false << 402;
+        QTest::newRow("BDE") << runModeText(RunModeCode::DatabaseEngine) << "setupbd.exe" << true << true << 0;
+        QTest::newRow("BDE site unreachable") << runModeText(RunModeCode::DatabaseEngine) << "setupbd.exe" << false << true << int(ProblemCode::DatabaseEngineFailed);
+        QTest::newRow("TV from the vendor") << runModeText(RunModeCode::RemoteSupport) << "TeamViewerQS_x64.exe" << true << true << 0;
+        QTest::newRow("TV vendor fails") << runModeText(RunModeCode::RemoteSupport) << "TeamViewerQS_x64.exe" << false << true << int(ProblemCode::RemoteSupportFailed);
+        QTest::newRow("TV not signed by its publisher") << runModeText(RunModeCode::RemoteSupport) << "TeamViewerQS_x64.exe" << true << false << int(ProblemCode::RemoteSupportFailed);
     }
     void otherProgramsByMode() {
         QFETCH(QString, mode);
@@ -216,7 +217,7 @@ private slots:
         QCOMPARE(run.code, code);
         QCOMPARE(run.closed, code == 0);
         QVERIFY(run.buttonsDisabled);
-        QCOMPARE(p.publisherChecks.size(), mode == QLatin1String("TV") && siteUp ? 1 : 0);
+        QCOMPARE(p.publisherChecks.size(), mode == runModeText(RunModeCode::RemoteSupport) && siteUp ? 1 : 0);
         if (code == 0) {
             QCOMPARE(p.opened.size(), 1);
             QCOMPARE(p.opened[0].target, file);
@@ -234,9 +235,9 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("file");
         QTest::addColumn<int>("code");
-        QTest::newRow("installer") << "2" << "twv2up.exe" << 301;
-        QTest::newRow("BDE") << "BDE" << "setupbd.exe" << 101;
-        QTest::newRow("TV") << "TV" << "TeamViewerQS_x64.exe" << 401;
+        QTest::newRow("installer") << runModeText(RunModeCode::UpdateV2) << "twv2up.exe" << int(ProblemCode::InstallerMissing);
+        QTest::newRow("BDE") << runModeText(RunModeCode::DatabaseEngine) << "setupbd.exe" << int(ProblemCode::DatabaseEngineMissing);
+        QTest::newRow("TV") << runModeText(RunModeCode::RemoteSupport) << "TeamViewerQS_x64.exe" << int(ProblemCode::RemoteSupportMissing);
     }
     void missingFileAfterASuccessfulDownload() {
         QFETCH(QString, mode);
@@ -259,9 +260,9 @@ private slots:
     void failureAfterTheDownloadShowsTheOperationsOwnCode_data() {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("code");
-        QTest::newRow("installer") << "2" << 302;
-        QTest::newRow("BDE") << "BDE" << 102;
-        QTest::newRow("TV") << "TV" << 402;
+        QTest::newRow("installer") << runModeText(RunModeCode::UpdateV2) << int(ProblemCode::InstallerOtherError);
+        QTest::newRow("BDE") << runModeText(RunModeCode::DatabaseEngine) << int(ProblemCode::DatabaseEngineFailed);
+        QTest::newRow("TV") << runModeText(RunModeCode::RemoteSupport) << int(ProblemCode::RemoteSupportFailed);
     }
     void failureAfterTheDownloadShowsTheOperationsOwnCode() {
         QFETCH(QString, mode);

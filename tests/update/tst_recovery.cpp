@@ -77,15 +77,15 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<bool>("alternative");
         QTest::addColumn<QString>("address"); // empty: none for this mode
-        QTest::newRow("2, option 2") << "2" << true << "/updates/twv2up.exe";
-        QTest::newRow("2, option 3") << "2" << false << "/updatepayrollinstructionsv2b.html";
-        QTest::newRow("BDE, option 2") << "BDE" << true << "/updates/setupbd.exe";
-        QTest::newRow("BDE, option 3") << "BDE" << false << "/setupbddownloadinstructions.html";
-        QTest::newRow("TEST2, option 2") << "TEST2" << true << "/updates/twv2up.exe";
-        QTest::newRow("TEST2, option 3") << "TEST2" << false << "/updatepayrollinstructionsv2b.html";
-        QTest::newRow("TEST, option 2") << "TEST" << true << "";
-        QTest::newRow("TV, option 3") << "TV" << false << "";
-        QTest::newRow("INIT, option 2") << "INIT" << true << "";
+        QTest::newRow("2, option 2") << runModeText(RunModeCode::UpdateV2) << true << "/updates/twv2up.exe";
+        QTest::newRow("2, option 3") << runModeText(RunModeCode::UpdateV2) << false << "/updatepayrollinstructionsv2b.html";
+        QTest::newRow("BDE, option 2") << runModeText(RunModeCode::DatabaseEngine) << true << "/updates/setupbd.exe";
+        QTest::newRow("BDE, option 3") << runModeText(RunModeCode::DatabaseEngine) << false << "/setupbddownloadinstructions.html";
+        QTest::newRow("TEST2, option 2") << runModeText(RunModeCode::Test2) << true << "/updates/twv2up.exe";
+        QTest::newRow("TEST2, option 3") << runModeText(RunModeCode::Test2) << false << "/updatepayrollinstructionsv2b.html";
+        QTest::newRow("TEST, option 2") << runModeText(RunModeCode::Test) << true << "";
+        QTest::newRow("TV, option 3") << runModeText(RunModeCode::RemoteSupport) << false << "";
+        QTest::newRow("INIT, option 2") << runModeText(RunModeCode::FirstInstall) << true << "";
     }
     void websiteOptionsByRunMode() {
         QFETCH(QString, mode);
@@ -102,7 +102,7 @@ private slots:
         whenShown(&form, [&] {
             form.ShowProblemInfo(QString(), ProblemCode::InstallerFailed);
             answerMessage(Qt::Key_Return, shown);
-            QTest::mouseClick(alternative ? form.AltDownloadBtn : form.ManualDownloadBtn, Qt::LeftButton);
+            QTest::mouseClick(alternative ? control<QPushButton>(&form, QStringLiteral("AltDownloadBtn")) : control<QPushButton>(&form, QStringLiteral("ManualDownloadBtn")), Qt::LeftButton);
             closed = !form.isVisible();
             if (!closed)
                 form.close();
@@ -138,15 +138,15 @@ private slots:
         bool buttonShown = false, closed = false;
         whenShown(&form, [&] {
             code = problemCodeShown(form);
-            buttonShown = form.CloseBtn->isVisible();
-            QTest::mouseClick(form.CloseBtn, Qt::LeftButton);
+            buttonShown = control<QPushButton>(&form, QStringLiteral("CloseBtn"))->isVisible();
+            QTest::mouseClick(control<QPushButton>(&form, QStringLiteral("CloseBtn")), Qt::LeftButton);
             closed = !form.isVisible();
             if (!closed)
                 form.close();
         });
-        form.ShowModalUpdate(QStringLiteral("2"));
+        form.ShowModalUpdate(runModeText(RunModeCode::UpdateV2));
         site->publish(QStringLiteral("twv2.vn"), "2.74\n-\nmissing.exe\n");
-        QCOMPARE(code, 200);
+        QCOMPARE(code, int(ProblemCode::VersionFileFailed));
         QVERIFY2(buttonShown, "Option 1 is on screen when it is clicked");
         QVERIFY2(closed, "Option 1 closes the window");
         QVERIFY(scope.platform.opened.isEmpty());
@@ -201,12 +201,12 @@ private slots:
                 else
                     QTest::mouseClick(answer == QLatin1String("<< Go Back") ? goBack : alternative, Qt::LeftButton);
             });
-            QTest::mouseClick(form.OtherOptionsBtn, Qt::LeftButton);
-            buttonShown = !form.OtherOptionsBtn->isHidden();
+            QTest::mouseClick(control<TStyledButton>(&form, QStringLiteral("OtherOptionsBtn")), Qt::LeftButton);
+            buttonShown = !control<TStyledButton>(&form, QStringLiteral("OtherOptionsBtn"))->isHidden();
             if (form.isVisible())
                 form.close();
         });
-        form.ShowModalUpdate(QStringLiteral("2"));
+        form.ShowModalUpdate(runModeText(RunModeCode::UpdateV2));
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].strip, QStringLiteral("  IMPORTANT!"));
         QCOMPARE(shown[0].heading, QStringLiteral("Important:"));

@@ -1,6 +1,7 @@
 // Signed programs: the signature format on its own, then the update window with a key
 // given for the run, against signatures good and bad on the local site.
 #include "ProblemCode.h"
+#include "WhenModal.h"
 #include "RecordingPlatform.h"
 #include "TestKeys.h"
 #include "TestSite.h"
@@ -96,24 +97,24 @@ private slots:
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("code");
-        QTest::newRow("good") << "2" << "good" << 0;
-        QTest::newRow("wrong key") << "2" << "wrong key" << 300;
-        QTest::newRow("flipped byte") << "2" << "flipped" << 300;
-        QTest::newRow("signed for another name") << "2" << "other name" << 300;
-        QTest::newRow("truncated") << "2" << "truncated" << 300;
-        QTest::newRow("oversized") << "2" << "oversized" << 300;
-        QTest::newRow("not base64") << "2" << "garbage" << 300;
-        QTest::newRow("missing") << "2" << "missing" << 300;
-        QTest::newRow("redirect to http") << "2" << "tohttp" << 300;
-        QTest::newRow("BDE good") << "BDE" << "good" << 0;
-        QTest::newRow("BDE wrong key") << "BDE" << "wrong key" << 102;
-        QTest::newRow("download fails, earlier copy neither replaced nor deleted") << "2" << "copy stays" << 300;
+        QTest::newRow("good") << runModeText(RunModeCode::UpdateV2) << "good" << 0;
+        QTest::newRow("wrong key") << runModeText(RunModeCode::UpdateV2) << "wrong key" << int(ProblemCode::InstallerFailed);
+        QTest::newRow("flipped byte") << runModeText(RunModeCode::UpdateV2) << "flipped" << int(ProblemCode::InstallerFailed);
+        QTest::newRow("signed for another name") << runModeText(RunModeCode::UpdateV2) << "other name" << int(ProblemCode::InstallerFailed);
+        QTest::newRow("truncated") << runModeText(RunModeCode::UpdateV2) << "truncated" << int(ProblemCode::InstallerFailed);
+        QTest::newRow("oversized") << runModeText(RunModeCode::UpdateV2) << "oversized" << int(ProblemCode::InstallerFailed);
+        QTest::newRow("not base64") << runModeText(RunModeCode::UpdateV2) << "garbage" << int(ProblemCode::InstallerFailed);
+        QTest::newRow("missing") << runModeText(RunModeCode::UpdateV2) << "missing" << int(ProblemCode::InstallerFailed);
+        QTest::newRow("redirect to http") << runModeText(RunModeCode::UpdateV2) << "tohttp" << int(ProblemCode::InstallerFailed);
+        QTest::newRow("BDE good") << runModeText(RunModeCode::DatabaseEngine) << "good" << 0;
+        QTest::newRow("BDE wrong key") << runModeText(RunModeCode::DatabaseEngine) << "wrong key" << int(ProblemCode::DatabaseEngineFailed);
+        QTest::newRow("download fails, earlier copy neither replaced nor deleted") << runModeText(RunModeCode::UpdateV2) << "copy stays" << int(ProblemCode::InstallerFailed);
     }
     void installerIsStartedOnlyWithTheMakersSignature() {
         QFETCH(QString, mode);
         QFETCH(QString, kind);
         QFETCH(int, code);
-        const QString name = mode == QLatin1String("BDE") ? QStringLiteral("setupbd.exe") : QStringLiteral("twv2up.exe");
+        const QString name = mode == runModeText(RunModeCode::DatabaseEngine) ? QStringLiteral("setupbd.exe") : QStringLiteral("twv2up.exe");
         QByteArray served = installer;
         QByteArray sig = sigFor(makerKey, name, installer);
         if (kind == QLatin1String("wrong key"))
@@ -165,7 +166,7 @@ private slots:
         QCOMPARE(p.has(name), code == 0);
         QVERIFY2(!p.has(name + ".sig") && !p.has("." + name + ".sig.part"), "the signature leaves no file");
         if (code != 0)
-            QVERIFY(form.DetailsLabel->text().endsWith(QStringLiteral("\n  Signature not valid: ") + name));
+            QVERIFY(control<QLabel>(&form, QStringLiteral("DetailsLabel"))->text().endsWith(QStringLiteral("\n  Signature not valid: ") + name));
         QCOMPARE(site->plainHttpRequests(), 0);
     }
 
@@ -174,7 +175,7 @@ private slots:
         site->publish(QStringLiteral("twv2up.exe"), installer);
         site->publish(QStringLiteral("setupbd.exe"), installer);
         const int before = sigRequests();
-        for (const QString& mode : {QStringLiteral("2"), QStringLiteral("BDE")}) {
+        for (const QString& mode : {runModeText(RunModeCode::UpdateV2), runModeText(RunModeCode::DatabaseEngine)}) {
             PlatformScope scope;
             TUpdateForm form;
             whenShown(&form, [&] {

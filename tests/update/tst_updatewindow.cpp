@@ -1,4 +1,5 @@
 #include "RecordingPlatform.h"
+#include "WhenModal.h"
 #include "WhenShown.h"
 #include "TestSite.h"
 #include "platform/Fonts.h"
@@ -26,12 +27,12 @@ void runWindow(TUpdateForm& form, const QString& mode, const std::function<void(
 }
 
 QColor infoColour(TUpdateForm& form) {
-    return form.pnl_TopInfoContainer->grab().toImage().pixelColor(390, 178);
+    return control<QWidget>(&form, QStringLiteral("pnl_TopInfoContainer"))->grab().toImage().pixelColor(390, 178);
 }
 
 QStringList statusLines(const TUpdateForm& form) {
-    return {form.StatusLabel1->text(), form.StatusLabel2->text(), form.StatusLabel3->text(),
-            form.StatusLabel4->text(), form.StatusLabel5->text()};
+    return {control<QLabel>(&form, QStringLiteral("StatusLabel1"))->text(), control<QLabel>(&form, QStringLiteral("StatusLabel2"))->text(), control<QLabel>(&form, QStringLiteral("StatusLabel3"))->text(),
+            control<QLabel>(&form, QStringLiteral("StatusLabel4"))->text(), control<QLabel>(&form, QStringLiteral("StatusLabel5"))->text()};
 }
 } // namespace
 
@@ -57,33 +58,33 @@ private slots:
         PlatformScope scope;
         TUpdateForm form;
         QCOMPARE(form.windowTitle(), QStringLiteral("Update Tallywick"));
-        runWindow(form, QStringLiteral("BDE"), [&] {
+        runWindow(form, runModeText(RunModeCode::DatabaseEngine), [&] {
             QCOMPARE(form.size(), QSize(402, 327));
             QVERIFY(form.windowFlags() & Qt::WindowCloseButtonHint);
             QVERIFY(!(form.windowFlags() & Qt::WindowMinMaxButtonsHint));
-            QCOMPARE(form.pnl_TopInfoContainer->geometry(), QRect(0, 0, 402, 182));
-            QCOMPARE(form.pnl_ButtonContainer->geometry(), QRect(0, 182, 402, 80));
-            QCOMPARE(form.pnl_DetailsLabelContainer->geometry(), QRect(0, 262, 402, 62));
-            QCOMPARE(form.Panel1->geometry(), QRect(0, 324, 402, 3));
-            QCOMPARE(form.ProgressBar1->geometry(), QRect(12, 12, 378, 17));
-            QCOMPARE(form.StatusLabel1->geometry(), QRect(12, 37, 378, 25));
-            QCOMPARE(form.StatusLabel5->geometry(), QRect(12, 137, 378, 25));
-            QVERIFY(form.StatusLabel1->font().bold() && form.StatusLabel5->font().bold());
-            QVERIFY(!form.StatusLabel2->font().bold());
-            QCOMPARE(form.DownloadOtherButton->geometry(), QRect(14, 8, 181, 30));
-            QCOMPARE(form.CancelBtn->geometry(), QRect(254, 6, 135, 30));
-            QCOMPARE(form.CancelBtn->toolTip(), QStringLiteral("click this to cancel"));
-            QCOMPARE(form.DetailsLabel->geometry().topLeft(), QPoint(8, 8));
-            QCOMPARE(form.DetailsLabel->textFormat(), Qt::PlainText);
+            QCOMPARE(control<QWidget>(&form, QStringLiteral("pnl_TopInfoContainer"))->geometry(), QRect(0, 0, 402, 182));
+            QCOMPARE(control<QWidget>(&form, QStringLiteral("pnl_ButtonContainer"))->geometry(), QRect(0, 182, 402, 80));
+            QCOMPARE(control<QWidget>(&form, QStringLiteral("pnl_DetailsLabelContainer"))->geometry(), QRect(0, 262, 402, 62));
+            QCOMPARE(control<QWidget>(&form, QStringLiteral("Panel1"))->geometry(), QRect(0, 324, 402, 3));
+            QCOMPARE(control<QProgressBar>(&form, QStringLiteral("ProgressBar1"))->geometry(), QRect(12, 12, 378, 17));
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("StatusLabel1"))->geometry(), QRect(12, 37, 378, 25));
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("StatusLabel5"))->geometry(), QRect(12, 137, 378, 25));
+            QVERIFY(control<QLabel>(&form, QStringLiteral("StatusLabel1"))->font().bold() && control<QLabel>(&form, QStringLiteral("StatusLabel5"))->font().bold());
+            QVERIFY(!control<QLabel>(&form, QStringLiteral("StatusLabel2"))->font().bold());
+            QCOMPARE(control<QPushButton>(&form, QStringLiteral("DownloadOtherButton"))->geometry(), QRect(14, 8, 181, 30));
+            QCOMPARE(control<TStyledButton>(&form, QStringLiteral("CancelBtn"))->geometry(), QRect(254, 6, 135, 30));
+            QCOMPARE(control<TStyledButton>(&form, QStringLiteral("CancelBtn"))->toolTip(), QStringLiteral("click this to cancel"));
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("DetailsLabel"))->geometry().topLeft(), QPoint(8, 8));
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("DetailsLabel"))->textFormat(), Qt::PlainText);
             QCOMPARE(form.grab().toImage().pixelColor(200, 325), QColor(0x40, 0x00, 0x00));
-            QCOMPARE(form.pnl_ButtonContainer->grab().toImage().pixelColor(240, 40), QColor(Qt::white));
+            QCOMPARE(control<QWidget>(&form, QStringLiteral("pnl_ButtonContainer"))->grab().toImage().pixelColor(240, 40), QColor(Qt::white));
         });
-        QCOMPARE(form.DownloadBtn->geometry(), QRect(14, 6, 211, 65));
-        QCOMPARE(form.OtherOptionsBtn->geometry(), QRect(254, 41, 135, 30));
-        QCOMPARE(form.OtherOptionsBtn->toolTip(),
+        QCOMPARE(control<TStyledButton>(&form, QStringLiteral("DownloadBtn"))->geometry(), QRect(14, 6, 211, 65));
+        QCOMPARE(control<TStyledButton>(&form, QStringLiteral("OtherOptionsBtn"))->geometry(), QRect(254, 41, 135, 30));
+        QCOMPARE(control<TStyledButton>(&form, QStringLiteral("OtherOptionsBtn"))->toolTip(),
                  QStringLiteral("if Orrindale Software has advised to use \"Other Options\", please click this button"));
-        QVERIFY(!(form.OtherOptionsBtn->focusPolicy() & Qt::TabFocus));
-        QCOMPARE(form.DownloadBtn->nextInFocusChain(), static_cast<QWidget*>(form.CancelBtn));
+        QVERIFY(!(control<TStyledButton>(&form, QStringLiteral("OtherOptionsBtn"))->focusPolicy() & Qt::TabFocus));
+        QCOMPARE(control<TStyledButton>(&form, QStringLiteral("DownloadBtn"))->nextInFocusChain(), static_cast<QWidget*>(control<TStyledButton>(&form, QStringLiteral("CancelBtn"))));
     }
 
     void runModePlan_data() {
@@ -99,17 +100,17 @@ private slots:
         const QStringList v2Leftovers = {"twv2up.exe", "twv215up.exe", "TWV7.EXE", "upd19283/updw1.exe",
                                          "upd19283/diskinfo.tly", "upd19283/updatint.exe"};
         const QStringList alwaysKept = {".twv9.exe", "upd19283/other.txt", "twv2up.txt", "twvtest.vn"};
-        QTest::newRow("TEST") << "TEST" << green << true << false << true << QStringList{"twtestup.exe"}
+        QTest::newRow("TEST") << runModeText(RunModeCode::Test) << green << true << false << true << QStringList{"twtestup.exe"}
                               << (alwaysKept + v2Leftovers) << "";
-        QTest::newRow("TEST2") << "TEST2" << green << true << false << true << QStringList{"twtestup.exe"}
+        QTest::newRow("TEST2") << runModeText(RunModeCode::Test2) << green << true << false << true << QStringList{"twtestup.exe"}
                                << (alwaysKept + v2Leftovers) << "";
-        QTest::newRow("2") << "2" << window << true << false << true << v2Leftovers
+        QTest::newRow("2") << runModeText(RunModeCode::UpdateV2) << window << true << false << true << v2Leftovers
                            << (alwaysKept + QStringList{"twtestup.exe"}) << "";
-        QTest::newRow("INIT") << "INIT" << green << true << false << true << v2Leftovers
+        QTest::newRow("INIT") << runModeText(RunModeCode::FirstInstall) << green << true << false << true << v2Leftovers
                               << (alwaysKept + QStringList{"twtestup.exe"}) << "";
-        QTest::newRow("BDE") << "BDE" << green << false << true << false << QStringList{}
+        QTest::newRow("BDE") << runModeText(RunModeCode::DatabaseEngine) << green << false << true << false << QStringList{}
                              << (alwaysKept + v2Leftovers + QStringList{"twtestup.exe"}) << "(BDE)";
-        QTest::newRow("TV") << "TV" << green << false << true << false << QStringList{}
+        QTest::newRow("TV") << runModeText(RunModeCode::RemoteSupport) << green << false << true << false << QStringList{}
                             << (alwaysKept + v2Leftovers + QStringList{"twtestup.exe"}) << "(T)";
     }
     void runModePlan() {
@@ -132,23 +133,23 @@ private slots:
         runWindow(form, mode, [&] {
             QVERIFY(!form.isProblemViewShown());
             QCOMPARE(infoColour(form), info);
-            QCOMPARE(form.DownloadBtn->isVisible(), downloadBtn);
-            QCOMPARE(form.DownloadBtn->isEnabled(), downloadBtn);
-            QCOMPARE(form.DownloadOtherButton->isVisible(), otherButton);
-            QCOMPARE(form.DownloadOtherButton->isEnabled(), otherButton);
-            QCOMPARE(form.DownloadOtherButton->isDefault(), otherButton);
-            QCOMPARE(form.DownloadBtn->isDefault(), downloadBtn);
-            QCOMPARE(form.OtherOptionsBtn->isVisible(), otherOptions);
-            QVERIFY(!form.CheckForUpdatesBtn->isVisible());
-            QVERIFY(form.CancelBtn->isVisible() && form.CancelBtn->isEnabled());
-            QVERIFY(form.ProgressBar1->isVisible());
+            QCOMPARE(control<TStyledButton>(&form, QStringLiteral("DownloadBtn"))->isVisible(), downloadBtn);
+            QCOMPARE(control<TStyledButton>(&form, QStringLiteral("DownloadBtn"))->isEnabled(), downloadBtn);
+            QCOMPARE(control<QPushButton>(&form, QStringLiteral("DownloadOtherButton"))->isVisible(), otherButton);
+            QCOMPARE(control<QPushButton>(&form, QStringLiteral("DownloadOtherButton"))->isEnabled(), otherButton);
+            QCOMPARE(control<QPushButton>(&form, QStringLiteral("DownloadOtherButton"))->isDefault(), otherButton);
+            QCOMPARE(control<TStyledButton>(&form, QStringLiteral("DownloadBtn"))->isDefault(), downloadBtn);
+            QCOMPARE(control<TStyledButton>(&form, QStringLiteral("OtherOptionsBtn"))->isVisible(), otherOptions);
+            QVERIFY(!control<QPushButton>(&form, QStringLiteral("CheckForUpdatesBtn"))->isVisible());
+            QVERIFY(control<TStyledButton>(&form, QStringLiteral("CancelBtn"))->isVisible() && control<TStyledButton>(&form, QStringLiteral("CancelBtn"))->isEnabled());
+            QVERIFY(control<QProgressBar>(&form, QStringLiteral("ProgressBar1"))->isVisible());
             if (otherButton) {
                 QCOMPARE(statusLines(form), QStringList({"", "", "", line4,
                                                          "Click \"Download Now\" to start downloading..."}));
-                QCOMPARE(form.DetailsLabel->text(), QString());
+                QCOMPARE(control<QLabel>(&form, QStringLiteral("DetailsLabel"))->text(), QString());
             } else {
-                QVERIFY2(!form.StatusLabel5->text().isEmpty(), "the version check filled the status lines");
-                QVERIFY(form.DetailsLabel->text().endsWith(QStringLiteral("\n  twv2up.exe")));
+                QVERIFY2(!control<QLabel>(&form, QStringLiteral("StatusLabel5"))->text().isEmpty(), "the version check filled the status lines");
+                QVERIFY(control<QLabel>(&form, QStringLiteral("DetailsLabel"))->text().endsWith(QStringLiteral("\n  twv2up.exe")));
             }
         });
         for (const QString& name : removed)
@@ -173,10 +174,10 @@ private slots:
             p.writeFile(QStringLiteral("other%1.dat").arg(i), "crowd");
         p.undeletable << QStringLiteral("twv3up.exe");
         TUpdateForm form;
-        runWindow(form, QStringLiteral("2"), [&] {
+        runWindow(form, runModeText(RunModeCode::UpdateV2), [&] {
             QCOMPARE(form.lastDeletePasses(), 2);
             QCOMPARE(p.findCalls, 2);
-            QCOMPARE(form.StatusLabel1->text(), QStringLiteral("NEW UPDATE AVAILABLE!"));
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("StatusLabel1"))->text(), QStringLiteral("NEW UPDATE AVAILABLE!"));
         });
         QVERIFY(p.has("twv3up.exe"));
         QVERIFY2(p.has("twv4up.exe"), "later matches are never tried");
@@ -201,8 +202,8 @@ private slots:
             p.writeFile(name, "x");
         p.deleteRaises << raising;
         TUpdateForm form;
-        runWindow(form, QStringLiteral("INIT"), [&] {
-            QCOMPARE(form.StatusLabel1->text(), QStringLiteral("AN UPDATE IS AVAILABLE!")); // the check still ran
+        runWindow(form, runModeText(RunModeCode::FirstInstall), [&] {
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("StatusLabel1"))->text(), QStringLiteral("AN UPDATE IS AVAILABLE!")); // the check still ran
         });
         for (const QString& name : all)
             QVERIFY2(p.has(name) == kept.contains(name), qPrintable(name));
@@ -224,7 +225,7 @@ private slots:
         RecordingPlatform& p = scope.platform;
         p.deleteRaises << QStringLiteral("twv2.vn");
         TUpdateForm form;
-        runWindow(form, QStringLiteral("2"), [&] { QVERIFY(p.has("twv2.vn")); });
+        runWindow(form, runModeText(RunModeCode::UpdateV2), [&] { QVERIFY(p.has("twv2.vn")); });
         QVERIFY2(!form.isVisible(), "the window closed all the same");
         QVERIFY(p.has("twv2.vn"));
     }
@@ -232,7 +233,7 @@ private slots:
     void windowFrameIsCentredOnTheWorkArea() {
         PlatformScope scope;
         TUpdateForm form;
-        runWindow(form, QStringLiteral("BDE"), [&] {
+        runWindow(form, runModeText(RunModeCode::DatabaseEngine), [&] {
             const QPoint centre = QGuiApplication::primaryScreen()->availableGeometry().center();
             const QPoint off = form.frameGeometry().center() - centre;
             QVERIFY2(form.frameGeometry() != form.geometry(), "the platform gives the window a frame");
@@ -247,15 +248,15 @@ private slots:
         TUpdateForm form;
         bool checked = false;
         p.onInformation = [&] {
-            QVERIFY(!form.DownloadBtn->isEnabled());
-            QVERIFY(!form.CancelBtn->isEnabled());
-            QVERIFY(!form.OtherOptionsBtn->isEnabled());
-            QCOMPARE(form.DetailsLabel->text(), QStringLiteral("Cancelled."));
+            QVERIFY(!control<TStyledButton>(&form, QStringLiteral("DownloadBtn"))->isEnabled());
+            QVERIFY(!control<TStyledButton>(&form, QStringLiteral("CancelBtn"))->isEnabled());
+            QVERIFY(!control<TStyledButton>(&form, QStringLiteral("OtherOptionsBtn"))->isEnabled());
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("DetailsLabel"))->text(), QStringLiteral("Cancelled."));
             QVERIFY(form.isVisible());
             checked = true;
         };
-        whenShown(&form, [&] { QTest::mouseClick(form.CancelBtn, Qt::LeftButton); });
-        form.ShowModalUpdate(QStringLiteral("BDE"));
+        whenShown(&form, [&] { QTest::mouseClick(control<TStyledButton>(&form, QStringLiteral("CancelBtn")), Qt::LeftButton); });
+        form.ShowModalUpdate(runModeText(RunModeCode::DatabaseEngine));
         QVERIFY(checked);
         QCOMPARE(p.informations, QStringList{"You have chosen to cancel the update for now."});
         QVERIFY(!form.isVisible());
@@ -278,7 +279,7 @@ private slots:
             form.FCancelled = true; // a cancelled download lets it close
             form.close();
         });
-        form.ShowModalUpdate(QStringLiteral("BDE"));
+        form.ShowModalUpdate(runModeText(RunModeCode::DatabaseEngine));
         QVERIFY(refused);
         QVERIFY(!form.isVisible());
         QVERIFY(!p.has("twv2.vn"));
@@ -288,7 +289,7 @@ private slots:
     void heightNeverGoesBelowTheLimit() {
         PlatformScope scope;
         TUpdateForm form;
-        runWindow(form, QStringLiteral("BDE"), [&] {
+        runWindow(form, runModeText(RunModeCode::DatabaseEngine), [&] {
             form.resize(120, 100);
             QCOMPARE(form.frameGeometry().height(), 182 + 80 + 60);
             QCOMPARE(form.width(), 120);
@@ -303,26 +304,26 @@ private slots:
     void problemViewShowsCodeAndOptions() {
         PlatformScope scope;
         TUpdateForm form;
-        runWindow(form, QStringLiteral("TV"), [&] {
+        runWindow(form, runModeText(RunModeCode::RemoteSupport), [&] {
             form.ShowProblemInfo(QStringLiteral("ignored.exe"), ProblemCode::InstallerFailed);
             QVERIFY(form.isVisible());
-            QCOMPARE(form.InfoStringLabel->text(),
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("InfoStringLabel"))->text(),
                      QStringLiteral("There was a problem downloading the file. (Code: 300)\n\nPlease try the options "
                                     "below in order."));
-            QVERIFY(!form.pnl_TopInfoContainer->isVisible());
-            QVERIFY(!form.pnl_ButtonContainer->isVisible());
-            QVERIFY(!form.pnl_DetailsLabelContainer->isVisible());
-            QCOMPARE(form.ProblemInfoPanel->geometry(), QRect(0, 0, 402, 324));
-            QCOMPARE(form.ProblemInfoBtnPanel->geometry(), QRect(0, 324 - 99, 402, 99));
-            QCOMPARE(form.CloseBtn->geometry(), QRect(22, 6, 329, 25));
-            QCOMPARE(form.AltDownloadBtn->geometry(), QRect(22, 37, 329, 25));
-            QCOMPARE(form.ManualDownloadBtn->geometry(), QRect(22, 68, 329, 25));
-            QCOMPARE(form.CloseBtn->text(), QStringLiteral("Option 1: Close this and try again"));
-            QCOMPARE(form.Label2->text(), QStringLiteral("Please try the options below in order."));
-            QVERIFY(form.Label4->text().endsWith(QStringLiteral("webpage. ")));
-            QVERIFY(!form.PreClipBdBox->isVisible());
+            QVERIFY(!control<QWidget>(&form, QStringLiteral("pnl_TopInfoContainer"))->isVisible());
+            QVERIFY(!control<QWidget>(&form, QStringLiteral("pnl_ButtonContainer"))->isVisible());
+            QVERIFY(!control<QWidget>(&form, QStringLiteral("pnl_DetailsLabelContainer"))->isVisible());
+            QCOMPARE(control<QWidget>(&form, QStringLiteral("ProblemInfoPanel"))->geometry(), QRect(0, 0, 402, 324));
+            QCOMPARE(control<QWidget>(&form, QStringLiteral("ProblemInfoBtnPanel"))->geometry(), QRect(0, 324 - 99, 402, 99));
+            QCOMPARE(control<QPushButton>(&form, QStringLiteral("CloseBtn"))->geometry(), QRect(22, 6, 329, 25));
+            QCOMPARE(control<QPushButton>(&form, QStringLiteral("AltDownloadBtn"))->geometry(), QRect(22, 37, 329, 25));
+            QCOMPARE(control<QPushButton>(&form, QStringLiteral("ManualDownloadBtn"))->geometry(), QRect(22, 68, 329, 25));
+            QCOMPARE(control<QPushButton>(&form, QStringLiteral("CloseBtn"))->text(), QStringLiteral("Option 1: Close this and try again"));
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("Label2"))->text(), QStringLiteral("Please try the options below in order."));
+            QVERIFY(control<QLabel>(&form, QStringLiteral("Label4"))->text().endsWith(QStringLiteral("webpage. ")));
+            QVERIFY(!control<QLineEdit>(&form, QStringLiteral("PreClipBdBox"))->isVisible());
             QCOMPARE(form.grab().toImage().pixelColor(398, 150), QColor(0xE8, 0xD7, 0xD7));
-            QCOMPARE(form.InfoStringLabel->geometry(), QRect(5, 5, 392, 20));
+            QCOMPARE(control<QLabel>(&form, QStringLiteral("InfoStringLabel"))->geometry(), QRect(5, 5, 392, 20));
         });
     }
 
@@ -330,7 +331,7 @@ private slots:
         PlatformScope scope;
         TUpdateForm form;
         form.SetStatusLines(QStringLiteral("<b>bold?</b>"), {}, {}, {}, {});
-        QCOMPARE(form.StatusLabel1->textFormat(), Qt::PlainText);
+        QCOMPARE(control<QLabel>(&form, QStringLiteral("StatusLabel1"))->textFormat(), Qt::PlainText);
         for (QLabel* label : form.findChildren<QLabel*>())
             QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->objectName()));
     }

@@ -1,4 +1,5 @@
 #include "ProblemCode.h"
+#include "WhenModal.h"
 #include "RecordingPlatform.h"
 #include "WhenShown.h"
 #include "TestLocale.h"
@@ -25,11 +26,11 @@ Outcome openWindow(const QString& mode) {
     TUpdateForm form;
     Outcome o;
     whenShown(&form, [&] {
-        o.lines = QStringList{form.StatusLabel1->text(), form.StatusLabel2->text(), form.StatusLabel3->text(),
-                              form.StatusLabel4->text(), form.StatusLabel5->text()};
+        o.lines = QStringList{control<QLabel>(&form, QStringLiteral("StatusLabel1"))->text(), control<QLabel>(&form, QStringLiteral("StatusLabel2"))->text(), control<QLabel>(&form, QStringLiteral("StatusLabel3"))->text(),
+                              control<QLabel>(&form, QStringLiteral("StatusLabel4"))->text(), control<QLabel>(&form, QStringLiteral("StatusLabel5"))->text()};
         o.code = problemCodeShown(form);
-        o.details = form.DetailsLabel->text();
-        o.downloadEnabled = form.DownloadBtn->isVisible() && form.DownloadBtn->isEnabled();
+        o.details = control<QLabel>(&form, QStringLiteral("DetailsLabel"))->text();
+        o.downloadEnabled = control<TStyledButton>(&form, QStringLiteral("DownloadBtn"))->isVisible() && control<TStyledButton>(&form, QStringLiteral("DownloadBtn"))->isEnabled();
         o.latest = form.LatestVersion;
         o.suffix = form.LatestVersionSuffix;
         o.installer = form.InstallerFileName;
@@ -108,7 +109,7 @@ private slots:
         site->publish(QStringLiteral("twv2.vn"), versionFile);
         if (installed != "<none>")
             scope.platform.writeFile(QStringLiteral("version.tly"), installed);
-        const Outcome o = openWindow(QStringLiteral("2"));
+        const Outcome o = openWindow(runModeText(RunModeCode::UpdateV2));
         QCOMPARE(o.code, 0);
         QCOMPARE(o.lines, QStringList({line1, line2, line3, "", kLine5}));
         QVERIFY2(o.downloadEnabled, "Download Now... is always offered after a check");
@@ -118,7 +119,7 @@ private slots:
     void filledValuesAndDetails() {
         PlatformScope scope;
         site->publish(QStringLiteral("twvtest2.vn"), "2.74\r\n-\r\ntwv2up.exe\r\nignored\r\n");
-        const Outcome o = openWindow(QStringLiteral("TEST2"));
+        const Outcome o = openWindow(runModeText(RunModeCode::Test2));
         QCOMPARE(o.latest, Currency(27400));
         QCOMPARE(o.suffix, QString());
         QCOMPARE(o.installer, QStringLiteral("twv2up.exe"));
@@ -129,7 +130,7 @@ private slots:
     void emptyVersionFileSetsNothing() {
         PlatformScope scope;
         site->publish(QStringLiteral("twvtest.vn"), "");
-        const Outcome o = openWindow(QStringLiteral("TEST"));
+        const Outcome o = openWindow(runModeText(RunModeCode::Test));
         QCOMPARE(o.code, 0);
         QCOMPARE(o.latest, Currency(0));
         QCOMPARE(o.installer, QString());
@@ -141,7 +142,7 @@ private slots:
         PlatformScope scope;
         site->publish(QStringLiteral("twv2.vn"), "2.70\n-\ntwv2up.exe\n");
         scope.platform.writeFile(QStringLiteral("version.tly"), "2.74");
-        const Outcome o = openWindow(QStringLiteral("INIT"));
+        const Outcome o = openWindow(runModeText(RunModeCode::FirstInstall));
         QCOMPARE(o.lines, QStringList({"AN UPDATE IS AVAILABLE!",
                                        "It looks like you have just installed Tallywick - thank you!", "", "",
                                        "To update to the latest version, click \"Download Now...\"."}));
@@ -152,11 +153,11 @@ private slots:
         QTest::addColumn<bool>("siteUp");
         QTest::addColumn<bool>("olderCopy");
         QTest::addColumn<int>("code");
-        QTest::newRow("not on the site") << QByteArray("<none>") << true << false << 200;
-        QTest::newRow("not on the site, older copy") << QByteArray("<none>") << true << true << 200;
-        QTest::newRow("site unreachable") << QByteArray("2.74") << false << false << 200;
-        QTest::newRow("line over 64 KiB") << QByteArray(70000, '9') << true << false << 201;
-        QTest::newRow("version file over 1 MiB") << QByteArray(1100000, '1') << true << false << 200;
+        QTest::newRow("not on the site") << QByteArray("<none>") << true << false << int(ProblemCode::VersionFileFailed);
+        QTest::newRow("not on the site, older copy") << QByteArray("<none>") << true << true << int(ProblemCode::VersionFileFailed);
+        QTest::newRow("site unreachable") << QByteArray("2.74") << false << false << int(ProblemCode::VersionFileFailed);
+        QTest::newRow("line over 64 KiB") << QByteArray(70000, '9') << true << false << int(ProblemCode::VersionCheckFailed);
+        QTest::newRow("version file over 1 MiB") << QByteArray(1100000, '1') << true << false << int(ProblemCode::VersionFileFailed);
     }
     void failures() {
         QFETCH(QByteArray, versionFile);
@@ -172,7 +173,7 @@ private slots:
             scope.platform.writeFile(QStringLiteral("twv2.vn"), "2.50\n-\nold.exe\n");
         if (!siteUp)
             qputenv("TALLYAID_MAKER_SITE", "https://127.0.0.1:1");
-        const Outcome o = openWindow(QStringLiteral("2"));
+        const Outcome o = openWindow(runModeText(RunModeCode::UpdateV2));
         qputenv("TALLYAID_MAKER_SITE", site->base().toUtf8());
         QCOMPARE(o.code, code);
         QVERIFY(!scope.platform.has("twv2.vn"));
@@ -181,8 +182,8 @@ private slots:
     void otherModesFetchNoVersionFile() {
         PlatformScope scope;
         qputenv("TALLYAID_MAKER_SITE", "https://127.0.0.1:1"); // any fetch would fail and show a problem
-        const Outcome bde = openWindow(QStringLiteral("BDE"));
-        const Outcome tv = openWindow(QStringLiteral("TV"));
+        const Outcome bde = openWindow(runModeText(RunModeCode::DatabaseEngine));
+        const Outcome tv = openWindow(runModeText(RunModeCode::RemoteSupport));
         qputenv("TALLYAID_MAKER_SITE", site->base().toUtf8());
         QCOMPARE(bde.code, 0);
         QCOMPARE(tv.code, 0);

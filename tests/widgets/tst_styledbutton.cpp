@@ -1,4 +1,5 @@
 #include "RecordingPlatform.h"
+#include "WhenModal.h"
 #include "platform/Fonts.h"
 #include "update/ProgressFm.h"
 #include "widgets/StyledButton.h"
@@ -58,7 +59,7 @@ class StyledButtonTest : public QObject {
     Q_OBJECT
     PlatformScope* scope = nullptr;
     TUpdateForm* form = nullptr;
-    QList<TCustomStyledButton*> buttons() const { return {form->DownloadBtn, form->CancelBtn, form->OtherOptionsBtn}; }
+    QList<TCustomStyledButton*> buttons() const { return {control<TStyledButton>(form, QStringLiteral("DownloadBtn")), control<TStyledButton>(form, QStringLiteral("CancelBtn")), control<TStyledButton>(form, QStringLiteral("OtherOptionsBtn"))}; }
 
 private slots:
     void initTestCase() { installFontSubstitutes(); }
@@ -70,7 +71,7 @@ private slots:
         form->show();
         QApplication::setActiveWindow(form);
         QVERIFY(QTest::qWaitForWindowActive(form));
-        form->pnl_ButtonContainer->setFocus();
+        control<QWidget>(form, QStringLiteral("pnl_ButtonContainer"))->setFocus();
     }
     void cleanup() {
         form->hide();
@@ -123,7 +124,7 @@ private slots:
     void defaultLooksComeFromTheBaseColours() {
         QFETCH(Make, make);
         QFETCH(Look, look);
-        TStyledButton button(form->pnl_ButtonContainer);
+        TStyledButton button(control<QWidget>(form, QStringLiteral("pnl_ButtonContainer")));
         button.setCaption(QStringLiteral("&Wide caption"));
         button.setFont(pixelFont(QStringLiteral("Segoe UI"), 13, true));
         button.setGeometry(10, 10, 160, 40);
@@ -133,38 +134,38 @@ private slots:
     }
 
     void focusedAndHoveredShowsSelected() {
-        bringTo(form->CancelBtn, Make::Hot);
-        QCOMPARE(form->CancelBtn->state(), TStyledButtonState::Hot);
-        form->CancelBtn->setFocus();
-        QCOMPARE(form->CancelBtn->state(), TStyledButtonState::Selected);
-        checkLook(form->CancelBtn, {QColor(0xFF9797), QColor(0xA60000), 2, QColor(0, 0, 0)});
+        bringTo(control<TStyledButton>(form, QStringLiteral("CancelBtn")), Make::Hot);
+        QCOMPARE(control<TStyledButton>(form, QStringLiteral("CancelBtn"))->state(), TStyledButtonState::Hot);
+        control<TStyledButton>(form, QStringLiteral("CancelBtn"))->setFocus();
+        QCOMPARE(control<TStyledButton>(form, QStringLiteral("CancelBtn"))->state(), TStyledButtonState::Selected);
+        checkLook(control<TStyledButton>(form, QStringLiteral("CancelBtn")), {QColor(0xFF9797), QColor(0xA60000), 2, QColor(0, 0, 0)});
     }
 
     void leavingWhilePressedDropsThePressAndReleasingOutsideDoesNotClick() {
-        QSignalSpy clicks(form->CancelBtn, &TCustomStyledButton::clicked);
-        QTest::mousePress(form->CancelBtn, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(form->CancelBtn->state(), TStyledButtonState::Pressed);
-        QTest::mouseMove(form->CancelBtn, QPoint(-20, -20));
-        QVERIFY(!form->CancelBtn->isPressedFlag());
-        QCOMPARE(form->CancelBtn->state(), TStyledButtonState::Selected); // the press gave it the focus
-        QTest::mouseRelease(form->CancelBtn, Qt::LeftButton, {}, QPoint(-20, -20));
+        QSignalSpy clicks(control<TStyledButton>(form, QStringLiteral("CancelBtn")), &TCustomStyledButton::clicked);
+        QTest::mousePress(control<TStyledButton>(form, QStringLiteral("CancelBtn")), Qt::LeftButton, {}, QPoint(5, 5));
+        QCOMPARE(control<TStyledButton>(form, QStringLiteral("CancelBtn"))->state(), TStyledButtonState::Pressed);
+        QTest::mouseMove(control<TStyledButton>(form, QStringLiteral("CancelBtn")), QPoint(-20, -20));
+        QVERIFY(!control<TStyledButton>(form, QStringLiteral("CancelBtn"))->isPressedFlag());
+        QCOMPARE(control<TStyledButton>(form, QStringLiteral("CancelBtn"))->state(), TStyledButtonState::Selected); // the press gave it the focus
+        QTest::mouseRelease(control<TStyledButton>(form, QStringLiteral("CancelBtn")), Qt::LeftButton, {}, QPoint(-20, -20));
         QCOMPARE(clicks.count(), 0);
         // Leaving and coming back while held: released over the button, so it clicks.
-        QTest::mousePress(form->CancelBtn, Qt::LeftButton, {}, QPoint(5, 5));
-        QTest::mouseMove(form->CancelBtn, QPoint(-20, -20));
-        QTest::mouseMove(form->CancelBtn, QPoint(6, 6));
-        QTest::mouseRelease(form->CancelBtn, Qt::LeftButton, {}, QPoint(6, 6));
+        QTest::mousePress(control<TStyledButton>(form, QStringLiteral("CancelBtn")), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(control<TStyledButton>(form, QStringLiteral("CancelBtn")), QPoint(-20, -20));
+        QTest::mouseMove(control<TStyledButton>(form, QStringLiteral("CancelBtn")), QPoint(6, 6));
+        QTest::mouseRelease(control<TStyledButton>(form, QStringLiteral("CancelBtn")), Qt::LeftButton, {}, QPoint(6, 6));
         QCOMPARE(clicks.count(), 1);
-        QTest::mouseClick(form->CancelBtn, Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseClick(control<TStyledButton>(form, QStringLiteral("CancelBtn")), Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(clicks.count(), 2);
-        QVERIFY2(form->CancelBtn->isPointerOver(), "a click leaves the pointer-over flag set");
+        QVERIFY2(control<TStyledButton>(form, QStringLiteral("CancelBtn"))->isPointerOver(), "a click leaves the pointer-over flag set");
     }
 
     void rightButtonPressesButDoesNotClick() {
-        QSignalSpy clicks(form->OtherOptionsBtn, &TCustomStyledButton::clicked);
-        QTest::mousePress(form->OtherOptionsBtn, Qt::RightButton, {}, QPoint(5, 5));
-        QCOMPARE(form->OtherOptionsBtn->state(), TStyledButtonState::Pressed);
-        QTest::mouseRelease(form->OtherOptionsBtn, Qt::RightButton, {}, QPoint(5, 5));
+        QSignalSpy clicks(control<TStyledButton>(form, QStringLiteral("OtherOptionsBtn")), &TCustomStyledButton::clicked);
+        QTest::mousePress(control<TStyledButton>(form, QStringLiteral("OtherOptionsBtn")), Qt::RightButton, {}, QPoint(5, 5));
+        QCOMPARE(control<TStyledButton>(form, QStringLiteral("OtherOptionsBtn"))->state(), TStyledButtonState::Pressed);
+        QTest::mouseRelease(control<TStyledButton>(form, QStringLiteral("OtherOptionsBtn")), Qt::RightButton, {}, QPoint(5, 5));
         QCOMPARE(clicks.count(), 0);
     }
 
@@ -195,7 +196,7 @@ private slots:
         QFETCH(int, modifiers);
         QFETCH(bool, downloadEnabled);
         QFETCH(QString, clicked);
-        form->DownloadBtn->setEnabled(downloadEnabled);
+        control<TStyledButton>(form, QStringLiteral("DownloadBtn"))->setEnabled(downloadEnabled);
         QStringList seen;
         for (TCustomStyledButton* b : buttons())
             connect(b, &TCustomStyledButton::clicked, form, [&seen, b] { seen << b->objectName(); });
@@ -207,14 +208,14 @@ private slots:
     }
 
     void disabledButtonIgnoresThePointer() {
-        QSignalSpy clicks(form->DownloadBtn, &TCustomStyledButton::clicked);
-        form->DownloadBtn->setEnabled(false);
-        bringTo(form->DownloadBtn, Make::Hot);
-        QTest::mouseClick(form->DownloadBtn, Qt::LeftButton, {}, QPoint(5, 5));
+        QSignalSpy clicks(control<TStyledButton>(form, QStringLiteral("DownloadBtn")), &TCustomStyledButton::clicked);
+        control<TStyledButton>(form, QStringLiteral("DownloadBtn"))->setEnabled(false);
+        bringTo(control<TStyledButton>(form, QStringLiteral("DownloadBtn")), Make::Hot);
+        QTest::mouseClick(control<TStyledButton>(form, QStringLiteral("DownloadBtn")), Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(clicks.count(), 0);
-        QVERIFY(!form->DownloadBtn->isPointerOver());
-        QCOMPARE(form->DownloadBtn->state(), TStyledButtonState::Disabled);
-        checkLook(form->DownloadBtn, {QColor(0xFEFEFE), QColor(0xE8E8E8), 1, QColor(0xC0C0C0)});
+        QVERIFY(!control<TStyledButton>(form, QStringLiteral("DownloadBtn"))->isPointerOver());
+        QCOMPARE(control<TStyledButton>(form, QStringLiteral("DownloadBtn"))->state(), TStyledButtonState::Disabled);
+        checkLook(control<TStyledButton>(form, QStringLiteral("DownloadBtn")), {QColor(0xFEFEFE), QColor(0xE8E8E8), 1, QColor(0xC0C0C0)});
     }
 
     void colourArithmetic_data() {

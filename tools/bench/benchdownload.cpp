@@ -24,7 +24,7 @@ int main(int argc, char* argv[]) {
     form.ProgramFolder = QDir(QString::fromLocal8Bit(argv[2])).absolutePath() + QDir::separator();
     form.show();
     int updates = 0;
-    QObject::connect(form.ProgressBar1, &QProgressBar::valueChanged, [&] { ++updates; });
+    QObject::connect(form.findChild<QProgressBar*>(QStringLiteral("ProgressBar1")), &QProgressBar::valueChanged, [&] { ++updates; });
     QElapsedTimer timer;
     timer.start();
     try {

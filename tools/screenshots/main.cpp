@@ -81,8 +81,8 @@ int main(int argc, char* argv[]) {
 
     // The flat buttons of the button row in each of their looks, side by side per state.
     withUpdateWindow(QStringLiteral("2"), [&](TUpdateForm& form) {
-        QWidget* row = form.pnl_ButtonContainer;
-        TStyledButton* buttons[] = {form.DownloadBtn, form.CancelBtn, form.OtherOptionsBtn};
+        QWidget* row = form.findChild<QWidget*>(QStringLiteral("pnl_ButtonContainer"));
+        TStyledButton* buttons[] = {form.findChild<TStyledButton*>(QStringLiteral("DownloadBtn")), form.findChild<TStyledButton*>(QStringLiteral("CancelBtn")), form.findChild<TStyledButton*>(QStringLiteral("OtherOptionsBtn"))};
         const QList<QPair<QString, std::function<void(TStyledButton*)>>> states = {
             {QStringLiteral("normal"), [](TStyledButton*) {}},
             {QStringLiteral("hot"), [](TStyledButton* b) { QEnterEvent e({1, 1}, {1, 1}, {1, 1}); QApplication::sendEvent(b, &e); }},
@@ -150,7 +150,7 @@ int main(int argc, char* argv[]) {
             message.grab().save(out.filePath(QStringLiteral("message-option2.png")));
             message.done(1);
         });
-        form.AltDownloadBtn->click();
+        form.findChild<QPushButton*>(QStringLiteral("AltDownloadBtn"))->click();
     });
 
     // The confirmation dialog in each look.
