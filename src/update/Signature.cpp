@@ -94,9 +94,7 @@ QByteArray sha256OfFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    Owned<EVP_MD_CTX> ctx(EVP_MD_CTX_new());
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1)
-        return {};
+    Sha256 digest;
     QByteArray block(1 << 20, Qt::Uninitialized);
     for (;;) {
         const qint64 got = file.read(block.data(), block.size());
@@ -104,13 +102,9 @@ QByteArray sha256OfFile(const QString& path) {
             return {};
         if (got == 0)
             break;
-        EVP_DigestUpdate(ctx.get(), block.constData(), static_cast<size_t>(got));
+        digest.update(block.constData(), static_cast<std::size_t>(got));
     }
-    QByteArray digest(32, Qt::Uninitialized);
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(digest.data()), &length) != 1 || length != 32)
-        return {};
-    return digest;
+    return digest.finish();
 }
 
 bool verify(const QByteArray& publicKeyPem, const QByteArray& message, const QByteArray& signature) {

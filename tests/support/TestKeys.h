@@ -2,7 +2,6 @@
 
 #include "update/Signature.h"
 
-#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -18,9 +17,12 @@ inline QByteArray makeKey(const QString& folder, const QString& name, QString* p
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The content of NAME.sig for `bytes` fetched as `name`, signed with a private key.
+// The content of NAME.sig for `bytes` fetched as `name`, signed with a private key. The
+// digest is the program's own, as the signing command takes it.
 inline QByteArray signatureFor(const QByteArray& privateKey, const QString& name, const QByteArray& bytes) {
-    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    UpdateSignature::Sha256 hash;
+    hash.update(bytes.constData(), std::size_t(bytes.size()));
+    const QByteArray digest = hash.finish();
     return UpdateSignature::signatureFileContent(
         UpdateSignature::sign(privateKey, UpdateSignature::message(name, digest)));
 }
