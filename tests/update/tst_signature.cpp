@@ -72,6 +72,37 @@ private slots:
         const QByteArray m = UpdateSignature::message(QStringLiteral("twv2up.exe"), digest);
         QCOMPARE(m, QByteArray("tallyaid installer signature v1\n") + QByteArray("\x00\x0a", 2) + "twv2up.exe" + digest);
         QCOMPARE(UpdateSignature::context().size(), 32);
+        const QByteArray versionDigest(32, '\x3c');
+        QCOMPARE(UpdateSignature::releaseInstallerMessage(QStringLiteral("twv2up.exe"), versionDigest, digest),
+                 QByteArray("tallyaid installer signature v2\n") + QByteArray("\x00\x0a", 2) + "twv2up.exe" +
+                     versionDigest + digest);
+        QCOMPARE(UpdateSignature::versionFileMessage(QStringLiteral("twv2.vn"), 0x0102030405060708LL, 0x1122334455667788LL,
+                                                     versionDigest),
+                 QByteArray("tallyaid version file signature v1\n") + QByteArray("\x00\x07", 2) + "twv2.vn" +
+                     QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08\x11\x22\x33\x44\x55\x66\x77\x88", 16) +
+                     versionDigest);
+    }
+
+    void versionSignatureFiles_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("accepted");
+        const QByteArray sig = QByteArray(64, '\x22').toBase64();
+        QTest::newRow("times and signature") << "1765000000 1767592000 " + sig << true;
+        QTest::newRow("CR LF") << "1765000000 1767592000 " + sig + "\r\n" << true;
+        QTest::newRow("expires when signed") << "1765000000 1765000000 " + sig << false;
+        QTest::newRow("expires before signed") << "1765000000 1764000000 " + sig << false;
+        QTest::newRow("leading zero") << "01765000000 1767592000 " + sig << false;
+        QTest::newRow("sign") << "+1765000000 1767592000 " + sig << false;
+        QTest::newRow("two spaces") << "1765000000  1767592000 " + sig << false;
+        QTest::newRow("no expiry") << "1765000000 " + sig << false;
+        QTest::newRow("a program's signature") << sig << false;
+        QTest::newRow("two line ends") << "1765000000 1767592000 " + sig + "\n\n" << false;
+        QTest::newRow("oversized") << "1765000000 1767592000 " + sig + QByteArray(5000, ' ') << false;
+    }
+    void versionSignatureFiles() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, accepted);
+        QCOMPARE(UpdateSignature::parseVersionSignatureFile(content).valid(), accepted);
     }
 
     void signatureFiles_data() {
@@ -386,6 +417,54 @@ private slots:
         // The next release repairs it.
         QCOMPARE(ReleaseCheck::admit(folder, accepted + 1), Verdict::Accepted);
         QCOMPARE(ReleaseCheck::readState(folder).bar, accepted + 1);
+    }
+
+    void releaseCommandSignsWhatTheProgramTakes() {
+        const QString tool = QStringLiteral(TALLYAID_BINARY_DIR "/tools/tallyaid-sign");
+        const QString key = keys.filePath(QStringLiteral("maker.pem"));
+        QTemporaryDir folder;
+        const QByteArray versionFile = "2.91\r\n-\r\ntwv2up.exe\r\n";
+        const QString vn = folder.filePath(QStringLiteral("twv2.vn"));
+        for (const auto& [path, bytes] : {std::pair{vn, versionFile}, std::pair{folder.filePath("twv2up.exe"), installer}}) {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+        }
+        QCOMPARE(QProcess::execute(tool, {"--release", key, "--expires", "0", vn}), 2);
+        QCOMPARE(QProcess::execute(tool, {"--release", key, "--expires", "30", vn}), 0);
+        QCOMPARE(QProcess::execute(tool, {"--verify", makerPublic, vn}), 0);
+        QCOMPARE(QProcess::execute(tool, {"--verify", otherPublic, vn}), 1);
+        const auto sig = UpdateSignature::parseVersionSignatureFile(readFile(vn + ".sig"));
+        QVERIFY(sig.valid());
+        QCOMPARE(sig.expiresAt - sig.signedAt, qint64(30) * 86400);
+
+        // The program takes the release as the command signed it.
+        for (const QString& name : {"twv2.vn", "twv2.vn.sig", "twv2up.exe", "twv2up.exe.sig"})
+            site->publish(name, readFile(folder.filePath(name)));
+        qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
+        PlatformScope scope;
+        TUpdateForm form;
+        whenShown(&form, [&] {
+            QTest::keyClick(&form, Qt::Key_Return);
+            if (form.isVisible())
+                form.close();
+        });
+        form.ShowModalUpdate(QStringLiteral("2"));
+        qunsetenv("TALLYAID_UPDATE_KEY_FILE");
+        QCOMPARE(scope.platform.opened.size(), 1);
+        QCOMPARE(ReleaseCheck::readState(scope.platform.folder).bar, sig.signedAt);
+        site->publish(QStringLiteral("twv2up.exe"), installer);
+        site->publish(QStringLiteral("twv2.vn"), release);
+        site->publish(QStringLiteral("twv2.vn.sig"),
+                      versionSignatureFor(makerKey, QStringLiteral("twv2.vn"), release, now() - 60, now() + 86400));
+
+        // Two version files with different contents cannot share one installer's signature.
+        const QString test = folder.filePath(QStringLiteral("twvtest.vn"));
+        QFile other(test);
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("2.92\r\n-\r\ntwv2up.exe\r\n");
+        other.close();
+        QCOMPARE(QProcess::execute(tool, {"--release", key, "--expires", "30", vn, test}), 1);
     }
 
     void signingCommandWritesWhatTheProgramAccepts() {
