@@ -7,6 +7,8 @@
 #include "WhenShown.h"
 #include "platform/Fonts.h"
 #include "WhenModal.h"
+#include "dialogs/MsgFm.h"
+#include "widgets/PanelButton.h"
 #include "update/FileNames.h"
 #include "update/ProgressFm.h"
 #include "update/ReleaseCheck.h"
@@ -275,6 +277,11 @@ private slots:
         QTest::newRow("a special version's own signature stands in for the update")
             << "good" << qint64(3600) << "absent" << QStringLiteral("twv215up.exe") << "own" << ok << none << notStarted
             << true;
+        // Chosen through "Other Options..." as 15: its own signature, never the update's.
+        QTest::newRow("special version under its own signature")
+            << "good" << qint64(3600) << "absent" << update << "special own" << ok << none << ok << true;
+        QTest::newRow("special version under a release's signature")
+            << "good" << qint64(3600) << "absent" << update << "special release" << ok << none << notStarted << true;
     }
     void releaseIsTakenOnlyWhenSignedAndInForce() {
         QFETCH(QString, versionSig);
@@ -297,13 +304,15 @@ private slots:
         else if (versionSig != QLatin1String("missing"))
             site->publish(vn + ".sig", versionSignatureFor(versionSig == QLatin1String("wrong key") ? otherKey : makerKey,
                                                            vn, versionFile, signedAt, expiresAt));
-        site->publish(named, installer);
-        if (installerSig == QLatin1String("release"))
-            site->publish(named + ".sig", releaseSignatureFor(makerKey, named, installer, versionFile));
+        const bool special = installerSig.startsWith(QLatin1String("special"));
+        const QString fetched = special ? QStringLiteral("twv215up.exe") : named;
+        site->publish(fetched, installer);
+        if (installerSig.endsWith(QLatin1String("release")) && installerSig != QLatin1String("other release"))
+            site->publish(fetched + ".sig", releaseSignatureFor(makerKey, fetched, installer, versionFile));
         else if (installerSig == QLatin1String("other release"))
-            site->publish(named + ".sig", releaseSignatureFor(makerKey, named, installer, "2.60\r\n-\r\ntwv2up.exe\r\n"));
+            site->publish(fetched + ".sig", releaseSignatureFor(makerKey, fetched, installer, "2.60\r\n-\r\ntwv2up.exe\r\n"));
         else
-            site->publish(named + ".sig", signatureFor(makerKey, named, installer));
+            site->publish(fetched + ".sig", signatureFor(makerKey, fetched, installer));
         qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
 
         PlatformScope scope;
@@ -332,7 +341,14 @@ private slots:
             checked = problemCodeShown(form);
             details = control<QLabel>(&form, QStringLiteral("DetailsLabel"))->text();
             unacceptedFileLeft = checked != 0 && p.has(vn);
-            if (checked == 0) {
+            if (checked == 0 && special) {
+                p.inputAnswer = QStringLiteral("15");
+                whenModal<TMessageForm>([](TMessageForm* m) {
+                    QTest::mouseClick(control<TPanelButton>(m, QStringLiteral("CustPanelBtn2")), Qt::LeftButton);
+                });
+                QTest::mouseClick(control(&form, QStringLiteral("OtherOptionsBtn")), Qt::LeftButton);
+                downloaded = problemCodeShown(form);
+            } else if (checked == 0) {
                 QTest::keyClick(&form, Qt::Key_Return);
                 downloaded = problemCodeShown(form);
             }
@@ -341,7 +357,7 @@ private slots:
         });
         form.ShowModalUpdate(QStringLiteral("2"));
         qunsetenv("TALLYAID_UPDATE_KEY_FILE");
-        site->unpublish(named + ".sig");
+        site->unpublish(fetched + ".sig");
 
         QCOMPARE(checked, checkCode);
         QVERIFY2(!unacceptedFileLeft, "a refused version file never takes its name");
@@ -352,6 +368,8 @@ private slots:
         else
             QCOMPARE(downloaded, downloadCode);
         QCOMPARE(p.opened.size(), checkCode == 0 && downloadCode == 0 ? 1 : 0);
+        if (!p.opened.isEmpty())
+            QCOMPARE(p.opened[0].target, fetched);
         if (stateRaised) {
             const ReleaseCheck::State after = ReleaseCheck::readState(p.folder);
             QCOMPARE(int(after.kind), int(ReleaseCheck::State::Kind::Valid));
