@@ -77,7 +77,9 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
     const bool versionFile = isVersionFileName(LocalName);
     if (outcome == StagedDownload::Outcome::SignatureRefused)
         ShowDetails(QStringLiteral("Signature not valid: ") + LocalName +
-                    (versionFile ? QStringLiteral(" (") + m_fetched->refusalReason() + u')' : QString()));
+                    (versionFile && !m_fetched->refusalReason().isEmpty()
+                         ? QStringLiteral(" (") + m_fetched->refusalReason() + u')'
+                         : QString()));
     if (outcome != StagedDownload::Outcome::Named)
         throw TallyError(m_fetched->failureText());
     if (versionFile && !SignatureUrl.isEmpty())
