@@ -21,8 +21,11 @@ done
 # The demo site is signed with a throwaway key made now, and the demo program checks it.
 openssl genpkey -algorithm ed25519 -out "$work/demo-key.pem" 2>/dev/null
 openssl pkey -in "$work/demo-key.pem" -pubout -out "$work/demo-key.pub"
-"${TALLYAID_BUILD_DIR:-build}/tools/tallyaid-sign" "$work/demo-key.pem" \
-  "$work/site/twdownloads/twv2up.exe" "$work/site/twdownloads/setupbd.exe" >/dev/null
+# The release as the maker signs it: the version files with an expiry and the installer
+# they name bound to them; setupbd.exe, which no version file names, on its own.
+"${TALLYAID_BUILD_DIR:-build}/tools/tallyaid-sign" --release "$work/demo-key.pem" --expires 30 \
+  "$work/site/twdownloads/twv2.vn" "$work/site/twdownloads/twvtest.vn" "$work/site/twdownloads/twvtest2.vn" >/dev/null
+"${TALLYAID_BUILD_DIR:-build}/tools/tallyaid-sign" "$work/demo-key.pem" "$work/site/twdownloads/setupbd.exe" >/dev/null
 export TALLYAID_UPDATE_KEY_FILE="$work/demo-key.pub"
 start_site "$work/site" "$work"
 export TALLYAID_MAKER_SITE="$SITE_URL" TALLYAID_CA_FILE="$SITE_CA"

@@ -13,6 +13,8 @@ inline const QString TestInstaller = QStringLiteral("twtestup.exe");
 inline const QString InstallerMask = QStringLiteral("twv*.exe"); // every earlier installer, special versions too
 inline const QString DatabaseEngineSetup = QStringLiteral("setupbd.exe");
 inline const QString RemoteSupportTool = QStringLiteral("TeamViewerQS_x64.exe");
+// The signing time of the newest version file this folder has accepted (with the maker's key).
+inline const QString ReleaseState = QStringLiteral("tallyaid-release.state");
 } // namespace FileName
 
 // A name that can only ever mean a file directly inside the program folder, on any system:

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QFrame;
 class QLabel;
@@ -148,6 +149,13 @@ private:
     HttpsTransfer::Result runTransfer(const QString& url, const HttpsTransfer::Settings& settings,
                                       HttpsTransfer::Sink& sink, bool showProgress);
     std::unique_ptr<StagedDownload> m_fetched; // the last download, until its file is started
+    // With the maker's key: how the ".sig" of a file from the maker's folder is judged. Empty
+    // for a program no version file names, which carries a signature of its own.
+    std::function<QString(const std::optional<QByteArray>&, const QByteArray&)>
+    signatureJudge(const QString& localName) const;
+    QByteArray m_acceptedVersionFile; // SHA-256 of the version file accepted in this run
+    bool m_specialVersion = false;    // the installer was chosen through "Other Options..."
+    bool m_fetchingUpdate = false;    // "Download Now..." fetches the installer a version file named
     TMessageForm& messageForm();
     std::unique_ptr<TMessageForm> m_ownMessageForm;
 

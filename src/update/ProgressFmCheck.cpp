@@ -2,6 +2,7 @@
 #include "ProgressFm.h"
 
 #include "FileNames.h"
+#include "Signature.h"
 #include "VersionFile.h"
 
 #include "platform/AnsiTextFile.h"
@@ -24,6 +25,7 @@ void TUpdateForm::CheckForUpdatesBtnClick() {
     SetStatusLines(QStringLiteral("Checking for updates now..."), QString(), QString(), QString(),
                    QStringLiteral("Click \"Download Now\" to start downloading..."));
     const QString name = VersionFileName;
+    m_acceptedVersionFile.clear();
     try {
         try {
             DownloadFromSite(name, name);
@@ -32,6 +34,11 @@ void TUpdateForm::CheckForUpdatesBtnClick() {
             shown = true;
         }
         {
+            // With the maker's key, only the very bytes whose signature was accepted are read.
+            if (!UpdateSignature::trustedKey().isEmpty() &&
+                (m_acceptedVersionFile.isEmpty() ||
+                 UpdateSignature::sha256OfFile(ProgramFolder + name) != m_acceptedVersionFile))
+                throw TallyError(QStringLiteral("%1 is not the version file that was accepted").arg(name));
             // After a failed download the file is normally gone and this raises; an older
             // copy that survived is read, but the window stays in the problem view.
             AnsiTextFile file(ProgramFolder + name);

@@ -4,6 +4,7 @@
 
 #include "FileNames.h"
 #include "HttpsTransfer.h"
+#include "ReleaseCheck.h"
 #include "Signature.h"
 #include "StagedDownload.h"
 #include "Sites.h"
@@ -11,6 +12,7 @@
 #include "platform/FileOps.h"
 #include "platform/Platform.h"
 
+#include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -33,9 +35,9 @@ const QString kDetailsHeader = QStringLiteral("Details:\n  Secure Connection Est
 
 void TUpdateForm::DownloadFromSite(const QString& RemoteName, const QString& LocalName) {
     const QString folder = Sites::downloadFolderUrl();
-    // A program from the maker's folder carries the maker's signature beside it, when this
+    // A file from the maker's folder carries the maker's signature beside it, when this
     // build checks signatures at all.
-    const bool signedProgram = !UpdateSignature::trustedKey().isEmpty() && !isVersionFileName(LocalName);
+    const bool signedProgram = !UpdateSignature::trustedKey().isEmpty();
     DownloadFile(folder + escapedName(RemoteName), LocalName,
                  signedProgram ? folder + escapedName(RemoteName + QStringLiteral(".sig")) : QString());
 }
@@ -64,6 +66,7 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
         plan.signatureUrl = SignatureUrl;
         plan.signatureSettings = transferSettings(UpdateSignature::MaxSignatureFileBytes);
         plan.signatureSettings.totalTimeoutMs = versionFileDeadlineMs;
+        plan.judgeSignature = signatureJudge(LocalName);
     }
     m_fetched = std::make_unique<StagedDownload>(
         plan,
@@ -71,10 +74,45 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
                bool reportProgress) { return runTransfer(url, settings, sink, reportProgress); },
         [this] { return bool(FCancelled); });
     const StagedDownload::Outcome outcome = m_fetched->run();
+    const bool versionFile = isVersionFileName(LocalName);
     if (outcome == StagedDownload::Outcome::SignatureRefused)
-        ShowDetails(QStringLiteral("Signature not valid: ") + LocalName);
+        ShowDetails(QStringLiteral("Signature not valid: ") + LocalName +
+                    (versionFile && !m_fetched->refusalReason().isEmpty()
+                         ? QStringLiteral(" (") + m_fetched->refusalReason() + u')'
+                         : QString()));
     if (outcome != StagedDownload::Outcome::Named)
         throw TallyError(m_fetched->failureText());
+    if (versionFile && !SignatureUrl.isEmpty())
+        m_acceptedVersionFile = m_fetched->sha256();
+}
+
+std::function<QString(const std::optional<QByteArray>&, const QByteArray&)>
+TUpdateForm::signatureJudge(const QString& localName) const {
+    const QByteArray key = UpdateSignature::trustedKey();
+    if (isVersionFileName(localName)) {
+        // Signed with a time and an expiry, and never older than what this folder has taken.
+        return [folder = ProgramFolder, key, localName](const std::optional<QByteArray>& sig, const QByteArray& digest) {
+            const ReleaseCheck::Verdict verdict = ReleaseCheck::judgeVersionFile(
+                folder, key, localName, digest, sig, QDateTime::currentSecsSinceEpoch());
+            return verdict == ReleaseCheck::Verdict::Accepted ? QString() : ReleaseCheck::reasonText(verdict);
+        };
+    }
+    if (!m_fetchingUpdate)
+        return {};
+    // The update, whatever its name: only under the version file accepted in this run.
+    return [key, localName, release = m_acceptedVersionFile](const std::optional<QByteArray>& sig,
+                                                              const QByteArray& digest) {
+        using ReleaseCheck::Verdict;
+        if (!sig)
+            return ReleaseCheck::reasonText(Verdict::Missing);
+        const QByteArray signature = UpdateSignature::parseSignatureFile(*sig);
+        if (signature.isEmpty())
+            return ReleaseCheck::reasonText(Verdict::Malformed);
+        const bool holds =
+            release.size() == 32 &&
+            UpdateSignature::verify(key, UpdateSignature::releaseInstallerMessage(localName, release, digest), signature);
+        return holds ? QString() : ReleaseCheck::reasonText(Verdict::Wrong);
+    };
 }
 
 HttpsTransfer::Settings TUpdateForm::transferSettings(qint64 maxBodyBytes) const {

@@ -32,6 +32,7 @@ void TUpdateForm::DownloadBtnClick() {
         ShowProblemInfo(name, ProblemCode::InstallerFailed);
         return;
     }
+    m_fetchingUpdate = !m_specialVersion;
     try {
         try {
             DownloadFromSite(name, name);

@@ -121,6 +121,7 @@ void TUpdateForm::OtherOptionsBtnClick() {
     }
     if (n != 0) {
         InstallerFileName = QStringLiteral("twv") + QStringLiteral("2") + QString::number(n) + QStringLiteral("up.exe");
+        m_specialVersion = true; // no version file names it: its signature is its own
         DownloadBtnClick();
         return;
     }

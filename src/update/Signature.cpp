@@ -22,6 +22,23 @@ struct Free {
 template <typename T>
 using Owned = std::unique_ptr<T, Free>;
 
+QByteArray sizedName(const QString& fileName) {
+    const QByteArray name = fileName.toUtf8();
+    QByteArray out;
+    out += char((name.size() >> 8) & 0xFF);
+    out += char(name.size() & 0xFF);
+    return out + name;
+}
+
+QByteArray bigEndian64(qint64 value) {
+    QByteArray out(8, Qt::Uninitialized);
+    for (int i = 7; i >= 0; --i) {
+        out[i] = char(quint64(value) & 0xFF);
+        value = qint64(quint64(value) >> 8);
+    }
+    return out;
+}
+
 Owned<EVP_PKEY> readKey(const QByteArray& pem, bool isPrivate) {
     Owned<BIO> bio(BIO_new_mem_buf(pem.constData(), static_cast<int>(pem.size())));
     if (!bio)
@@ -41,13 +58,60 @@ QByteArray context() {
 }
 
 QByteArray message(const QString& fileName, const QByteArray& sha256) {
-    const QByteArray name = fileName.toUtf8();
-    QByteArray out = context();
-    out += char((name.size() >> 8) & 0xFF);
-    out += char(name.size() & 0xFF);
-    out += name;
-    out += sha256;
+    return context() + sizedName(fileName) + sha256;
+}
+
+QByteArray releaseInstallerContext() {
+    return QByteArrayLiteral("tallyaid installer signature v2\n");
+}
+
+QByteArray releaseInstallerMessage(const QString& fileName, const QByteArray& versionFileSha256,
+                                   const QByteArray& sha256) {
+    return releaseInstallerContext() + sizedName(fileName) + versionFileSha256 + sha256;
+}
+
+QByteArray versionFileContext() {
+    return QByteArrayLiteral("tallyaid version file signature v1\n");
+}
+
+QByteArray versionFileMessage(const QString& fileName, qint64 signedAt, qint64 expiresAt, const QByteArray& sha256) {
+    return versionFileContext() + sizedName(fileName) + bigEndian64(signedAt) + bigEndian64(expiresAt) + sha256;
+}
+
+VersionFileSignature parseVersionSignatureFile(const QByteArray& content) {
+    VersionFileSignature out;
+    if (content.size() > MaxSignatureFileBytes)
+        return out;
+    QByteArray line = content;
+    if (line.endsWith("\r\n"))
+        line.chop(2);
+    else if (line.endsWith('\n'))
+        line.chop(1);
+    const QList<QByteArray> fields = line.split(' ');
+    if (fields.size() != 3)
+        return out;
+    // Plain decimal only: no sign, no leading zero, no blanks, at most 18 digits.
+    const auto time = [](const QByteArray& field, qint64* value) {
+        if (field.isEmpty() || field.size() > 18 || (field.size() > 1 && field.startsWith('0')))
+            return false;
+        for (char c : field)
+            if (c < '0' || c > '9')
+                return false;
+        *value = field.toLongLong();
+        return true;
+    };
+    qint64 signedAt = 0, expiresAt = 0;
+    const QByteArray signature = fields[2].size() == 88 ? parseSignatureFile(fields[2]) : QByteArray();
+    if (!time(fields[0], &signedAt) || !time(fields[1], &expiresAt) || signature.isEmpty())
+        return out;
+    out.signedAt = signedAt;
+    out.expiresAt = expiresAt;
+    out.signature = signature;
     return out;
+}
+
+QByteArray versionSignatureFileContent(qint64 signedAt, qint64 expiresAt, const QByteArray& signature) {
+    return QByteArray::number(signedAt) + ' ' + QByteArray::number(expiresAt) + ' ' + signature.toBase64() + '\n';
 }
 
 QByteArray parseSignatureFile(const QByteArray& content) {
@@ -133,6 +197,16 @@ QByteArray sign(const QByteArray& privateKeyPem, const QByteArray& message) {
         length != 64)
         return {};
     return signature;
+}
+
+QByteArray publicKeyOf(const QByteArray& privateKeyPem) {
+    Owned<EVP_PKEY> key = readKey(privateKeyPem, true);
+    Owned<BIO> bio(BIO_new(BIO_s_mem()));
+    if (!key || !bio || PEM_write_bio_PUBKEY(bio.get(), key.get()) != 1)
+        return {};
+    char* data = nullptr;
+    const long size = BIO_get_mem_data(bio.get(), &data);
+    return size > 0 ? QByteArray(data, int(size)) : QByteArray();
 }
 
 QByteArray signatureFileContent(const QByteArray& signature) {

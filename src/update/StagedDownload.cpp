@@ -144,7 +144,7 @@ StagedDownload::Outcome StagedDownload::run() {
     else if (!syncToDisk(m_fd))
         fail(Outcome::TransferFailure,
              QStringLiteral("Error downloading %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
-    else if (checkSignature && !signatureHolds(sink.digest()))
+    else if (checkSignature && !signatureHolds(m_sha256 = sink.digest()))
         fail(Outcome::SignatureRefused,
              QStringLiteral("Error downloading %1: %2").arg(name, QStringLiteral("the maker's signature is not valid")));
     if (m_outcome != Outcome::NotRun) {
@@ -173,7 +173,12 @@ bool StagedDownload::signatureHolds(const QByteArray& digest) {
     HttpsTransfer::Settings settings = m_plan.signatureSettings;
     settings.maxBodyBytes = UpdateSignature::MaxSignatureFileBytes;
     const HttpsTransfer::Result result = m_transport(m_plan.signatureUrl, settings, sigSink, false);
-    if (result.outcome != HttpsTransfer::Outcome::Completed || result.statusCode != 200)
+    const bool fetched = result.outcome == HttpsTransfer::Outcome::Completed && result.statusCode == 200;
+    if (m_plan.judgeSignature) {
+        m_refusal = m_plan.judgeSignature(fetched ? std::optional<QByteArray>(sigSink.content()) : std::nullopt, digest);
+        return m_refusal.isEmpty();
+    }
+    if (!fetched)
         return false;
     const QByteArray signature = UpdateSignature::parseSignatureFile(sigSink.content());
     return !signature.isEmpty() &&

@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <optional>
 
 // The life of one file fetched into the program folder, in this order and no other:
 //   1. the name is judged: free, or one of the program's own files; anything else is refused
@@ -27,6 +28,11 @@ public:
         QByteArray key;               // the maker's public key; empty: no signature asked for
         QString signatureUrl;         // where NAME.sig lies, when a key is set
         HttpsTransfer::Settings signatureSettings;
+        // Judges the fetched ".sig" (nullopt: none could be fetched) against the SHA-256 of
+        // the staged bytes: empty when it holds, otherwise the reason. Unset: a program's
+        // own signature under its name.
+        std::function<QString(const std::optional<QByteArray>& signatureFile, const QByteArray& sha256)>
+            judgeSignature;
     };
 
     enum class Outcome {
@@ -62,6 +68,10 @@ public:
     bool succeeded() const { return m_outcome == Outcome::Named; }
     // The one-line message of a failure, as the download raises it.
     QString failureText() const { return m_failure; }
+    // Why a signature was refused, as the plan's judge said; empty otherwise.
+    QString refusalReason() const { return m_refusal; }
+    // The SHA-256 of the bytes fetched, when a signature was asked for.
+    QByteArray sha256() const { return m_sha256; }
 
     // Hands the named file to `start` (by its bare name) if the file under the real name is
     // still the one that was fetched and checked; it is held until `start` has returned.
@@ -79,5 +89,7 @@ private:
     std::function<bool()> m_cancelled;
     Outcome m_outcome = Outcome::NotRun;
     QString m_failure;
+    QString m_refusal;
+    QByteArray m_sha256;
     int m_fd = -1; // the part file while staged, the named file afterwards
 };

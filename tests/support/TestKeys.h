@@ -2,6 +2,7 @@
 
 #include "update/Signature.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QProcess>
 #include <QString>
@@ -25,4 +26,21 @@ inline QByteArray signatureFor(const QByteArray& privateKey, const QString& name
     const QByteArray digest = hash.finish();
     return UpdateSignature::signatureFileContent(
         UpdateSignature::sign(privateKey, UpdateSignature::message(name, digest)));
+}
+
+// A version file's NAME.sig, signed at `signedAt` to expire at `expiresAt` (UTC seconds).
+inline QByteArray versionSignatureFor(const QByteArray& privateKey, const QString& name, const QByteArray& bytes,
+                                      qint64 signedAt, qint64 expiresAt) {
+    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+    return UpdateSignature::versionSignatureFileContent(
+        signedAt, expiresAt,
+        UpdateSignature::sign(privateKey, UpdateSignature::versionFileMessage(name, signedAt, expiresAt, digest)));
+}
+
+// The NAME.sig of an installer released under the version file `versionFile`.
+inline QByteArray releaseSignatureFor(const QByteArray& privateKey, const QString& name, const QByteArray& bytes,
+                                      const QByteArray& versionFile) {
+    const auto hash = [](const QByteArray& b) { return QCryptographicHash::hash(b, QCryptographicHash::Sha256); };
+    return UpdateSignature::signatureFileContent(UpdateSignature::sign(
+        privateKey, UpdateSignature::releaseInstallerMessage(name, hash(versionFile), hash(bytes))));
 }

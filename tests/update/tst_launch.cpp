@@ -6,6 +6,7 @@
 #include "TestKeys.h"
 #include "TestSite.h"
 #include "platform/Fonts.h"
+#include "update/FileNames.h"
 #include "update/ProgressFm.h"
 #include "widgets/StyledButton.h"
 
@@ -143,15 +144,20 @@ private slots:
         PlatformScope scope;
         RecordingPlatform& p = scope.platform;
         p.ownName = QStringLiteral("tallyaid.exe");
-        site->publish(QStringLiteral("twvtest.vn"), "2.74\n-\n" + name.toUtf8() + "\n");
+        const QByteArray versionFile = "2.74\n-\n" + name.toUtf8() + "\n";
+        site->publish(QStringLiteral("twvtest.vn"), versionFile);
         if (served)
             site->publish(name, "served");
         QTemporaryDir keys;
         if (badSignature) {
             QString makerPublic, otherPublic;
-            makeKey(keys.path(), QStringLiteral("maker"), &makerPublic);
+            const QByteArray maker = makeKey(keys.path(), QStringLiteral("maker"), &makerPublic);
             const QByteArray other = makeKey(keys.path(), QStringLiteral("other"), &otherPublic);
-            site->publish(name + ".sig", signatureFor(other, name, "served"));
+            // The release itself is the maker's; only the program's signature is not.
+            const qint64 now = QDateTime::currentSecsSinceEpoch();
+            site->publish(QStringLiteral("twvtest.vn.sig"),
+                          versionSignatureFor(maker, QStringLiteral("twvtest.vn"), versionFile, now - 60, now + 3600));
+            site->publish(name + ".sig", releaseSignatureFor(other, name, "served", versionFile));
             qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
         }
         if (present)
@@ -161,11 +167,14 @@ private slots:
         qunsetenv("TALLYAID_UPDATE_KEY_FILE");
         site->unpublish(name);
         site->unpublish(name + ".sig");
+        site->unpublish(QStringLiteral("twvtest.vn.sig"));
         QCOMPARE(run.code, int(ProblemCode::InstallerFailed));
         QVERIFY(p.opened.isEmpty());
         if (present)
             QCOMPARE(p.read(name), QByteArray("the user's own"));
-        QCOMPARE(QDir(p.folder).entryList(QDir::Files | QDir::Hidden | QDir::System).size(), present ? 2 : 1);
+        QStringList left = QDir(p.folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        left.removeOne(FileName::ReleaseState); // the accepted release, with a key
+        QCOMPARE(left.size(), present ? 2 : 1);
     }
 
     void cutShortInstallerWhosePartialFileWillNotGoIsNeverStarted() {

@@ -7,13 +7,21 @@
 #include "TestSite.h"
 #include "WhenShown.h"
 #include "platform/Fonts.h"
+#include "WhenModal.h"
+#include "dialogs/MsgFm.h"
+#include "widgets/PanelButton.h"
+#include "update/FileNames.h"
 #include "update/ProgressFm.h"
+#include "update/ReleaseCheck.h"
 #include "update/Signature.h"
 #include "widgets/StyledButton.h"
 
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 QByteArray digestOf(const QByteArray& bytes) {
@@ -34,9 +42,14 @@ class SignatureTest : public QObject {
     QString makerPublic, otherPublic;
     const QByteArray installer = QByteArray(300000, 'i');
 
+    const QByteArray release = "2.74\n-\ntwv2up.exe\n";
+
+    // The installer's own signature: for the update, bound to the release it is served under.
     QByteArray sigFor(const QByteArray& key, const QString& name, const QByteArray& bytes) {
-        return signatureFor(key, name, bytes);
+        return name == QLatin1String("setupbd.exe") ? signatureFor(key, name, bytes)
+                                                    : releaseSignatureFor(key, name, bytes, release);
     }
+    static qint64 now() { return QDateTime::currentSecsSinceEpoch(); }
 
     int sigRequests() { return fetchBody(site->url(QStringLiteral("/_/sigcount")), site->caFile()).toInt(); }
 
@@ -48,7 +61,9 @@ private slots:
         makerKey = makeKey(keys.path(), QStringLiteral("maker"), &makerPublic);
         otherKey = makeKey(keys.path(), QStringLiteral("other"), &otherPublic);
         QVERIFY(!makerKey.isEmpty() && !otherKey.isEmpty());
-        site->publish(QStringLiteral("twv2.vn"), "2.74\n-\ntwv2up.exe\n");
+        site->publish(QStringLiteral("twv2.vn"), release);
+        site->publish(QStringLiteral("twv2.vn.sig"),
+                      versionSignatureFor(makerKey, QStringLiteral("twv2.vn"), release, now() - 60, now() + 86400));
     }
     void cleanupTestCase() {
         qunsetenv("TALLYAID_UPDATE_KEY_FILE");
@@ -60,6 +75,37 @@ private slots:
         const QByteArray m = UpdateSignature::message(QStringLiteral("twv2up.exe"), digest);
         QCOMPARE(m, QByteArray("tallyaid installer signature v1\n") + QByteArray("\x00\x0a", 2) + "twv2up.exe" + digest);
         QCOMPARE(UpdateSignature::context().size(), 32);
+        const QByteArray versionDigest(32, '\x3c');
+        QCOMPARE(UpdateSignature::releaseInstallerMessage(QStringLiteral("twv2up.exe"), versionDigest, digest),
+                 QByteArray("tallyaid installer signature v2\n") + QByteArray("\x00\x0a", 2) + "twv2up.exe" +
+                     versionDigest + digest);
+        QCOMPARE(UpdateSignature::versionFileMessage(QStringLiteral("twv2.vn"), 0x0102030405060708LL, 0x1122334455667788LL,
+                                                     versionDigest),
+                 QByteArray("tallyaid version file signature v1\n") + QByteArray("\x00\x07", 2) + "twv2.vn" +
+                     QByteArray("\x01\x02\x03\x04\x05\x06\x07\x08\x11\x22\x33\x44\x55\x66\x77\x88", 16) +
+                     versionDigest);
+    }
+
+    void versionSignatureFiles_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("accepted");
+        const QByteArray sig = QByteArray(64, '\x22').toBase64();
+        QTest::newRow("times and signature") << "1765000000 1767592000 " + sig << true;
+        QTest::newRow("CR LF") << "1765000000 1767592000 " + sig + "\r\n" << true;
+        QTest::newRow("expires when signed") << "1765000000 1765000000 " + sig << false;
+        QTest::newRow("expires before signed") << "1765000000 1764000000 " + sig << false;
+        QTest::newRow("leading zero") << "01765000000 1767592000 " + sig << false;
+        QTest::newRow("sign") << "+1765000000 1767592000 " + sig << false;
+        QTest::newRow("two spaces") << "1765000000  1767592000 " + sig << false;
+        QTest::newRow("no expiry") << "1765000000 " + sig << false;
+        QTest::newRow("a program's signature") << sig << false;
+        QTest::newRow("two line ends") << "1765000000 1767592000 " + sig + "\n\n" << false;
+        QTest::newRow("oversized") << "1765000000 1767592000 " + sig + QByteArray(5000, ' ') << false;
+    }
+    void versionSignatureFiles() {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, accepted);
+        QCOMPARE(UpdateSignature::parseVersionSignatureFile(content).valid(), accepted);
     }
 
     void signatureFiles_data() {
@@ -187,6 +233,257 @@ private slots:
             QCOMPARE(scope.platform.opened.size(), 1);
         }
         QCOMPARE(sigRequests(), before);
+    }
+
+    // The version check with the maker's key: rollback, swap and freeze each refused.
+    void releaseIsTakenOnlyWhenSignedAndInForce_data() {
+        using ReleaseCheck::Verdict;
+        QTest::addColumn<QString>("versionSig"); // good, missing, wrong key, expired, tampered
+        QTest::addColumn<qint64>("signedAgo");   // seconds before now
+        QTest::addColumn<QString>("state");      // absent, newer, same, damaged, damaged long ago
+        QTest::addColumn<QString>("named");      // the installer the version file names
+        QTest::addColumn<QString>("installerSig"); // release, other release, own
+        QTest::addColumn<int>("checkCode");
+        QTest::addColumn<int>("reason");         // the refusal's verdict, when the check fails
+        QTest::addColumn<int>("downloadCode");   // after Enter, when the check passed
+        QTest::addColumn<bool>("stateRaised");   // the signing time is now the recorded one
+        const int ok = 0, refused = int(ProblemCode::VersionFileFailed), none = int(Verdict::Accepted);
+        const int notStarted = int(ProblemCode::InstallerFailed);
+        const QString update = QStringLiteral("twv2up.exe");
+        QTest::newRow("a good release") << "good" << qint64(3600) << "absent" << update << "release" << ok << none << ok
+                                        << true;
+        QTest::newRow("the same release again") << "good" << qint64(3600) << "same" << update << "release" << ok << none
+                                                << ok << true;
+        QTest::newRow("a missing .sig") << "missing" << qint64(3600) << "absent" << update << "release" << refused
+                                        << int(Verdict::Missing) << ok << false;
+        QTest::newRow("the wrong key") << "wrong key" << qint64(3600) << "absent" << update << "release" << refused
+                                       << int(Verdict::Wrong) << ok << false;
+        QTest::newRow("a malformed .sig") << "malformed" << qint64(3600) << "absent" << update << "release" << refused
+                                          << int(Verdict::Malformed) << ok << false;
+        QTest::newRow("freeze: an expired signature") << "expired" << qint64(10 * 86400) << "absent" << update
+                                                      << "release" << refused << int(Verdict::Expired) << ok << false;
+        QTest::newRow("rollback: signed before the last accepted")
+            << "good" << qint64(3600) << "newer" << update << "release" << refused << int(Verdict::Older) << ok << false;
+        QTest::newRow("a tampered version file") << "tampered" << qint64(3600) << "absent" << update << "release"
+                                                 << refused << int(Verdict::Wrong) << ok << false;
+        QTest::newRow("a damaged state file") << "good" << qint64(3600) << "damaged" << update << "release" << refused
+                                              << int(Verdict::Older) << ok << false;
+        QTest::newRow("a damaged state file, release signed after the damage")
+            << "good" << qint64(3600) << "damaged long ago" << update << "release" << ok << none << ok << true;
+        QTest::newRow("rollback: installer signed under another release's version file")
+            << "good" << qint64(3600) << "absent" << update << "other release" << ok << none << notStarted << true;
+        QTest::newRow("swap: setupbd.exe offered as the update")
+            << "good" << qint64(3600) << "absent" << QStringLiteral("setupbd.exe") << "own" << ok << none << notStarted
+            << true;
+        QTest::newRow("a special version's own signature stands in for the update")
+            << "good" << qint64(3600) << "absent" << QStringLiteral("twv215up.exe") << "own" << ok << none << notStarted
+            << true;
+        // Chosen through "Other Options..." as 15: its own signature, never the update's.
+        QTest::newRow("special version under its own signature")
+            << "good" << qint64(3600) << "absent" << update << "special own" << ok << none << ok << true;
+        QTest::newRow("special version under a release's signature")
+            << "good" << qint64(3600) << "absent" << update << "special release" << ok << none << notStarted << true;
+    }
+    void releaseIsTakenOnlyWhenSignedAndInForce() {
+        QFETCH(QString, versionSig);
+        QFETCH(qint64, signedAgo);
+        QFETCH(QString, state);
+        QFETCH(QString, named);
+        QFETCH(QString, installerSig);
+        QFETCH(int, checkCode);
+        QFETCH(int, reason);
+        QFETCH(int, downloadCode);
+        QFETCH(bool, stateRaised);
+        const QString vn = QStringLiteral("twv2.vn");
+        const QByteArray versionFile = "2.80\r\n-\r\n" + named.toUtf8() + "\r\n";
+        const qint64 signedAt = now() - signedAgo;
+        const qint64 expiresAt = versionSig == QLatin1String("expired") ? now() - 86400 : now() + 86400;
+        site->publish(vn, versionSig == QLatin1String("tampered") ? QByteArray("2.80\r\n-\r\ntwv3up.exe\r\n") : versionFile);
+        site->unpublish(vn + ".sig");
+        if (versionSig == QLatin1String("malformed"))
+            site->publish(vn + ".sig", signatureFor(makerKey, vn, versionFile)); // a program's kind of .sig
+        else if (versionSig != QLatin1String("missing"))
+            site->publish(vn + ".sig", versionSignatureFor(versionSig == QLatin1String("wrong key") ? otherKey : makerKey,
+                                                           vn, versionFile, signedAt, expiresAt));
+        const bool special = installerSig.startsWith(QLatin1String("special"));
+        const QString fetched = special ? QStringLiteral("twv215up.exe") : named;
+        site->publish(fetched, installer);
+        if (installerSig.endsWith(QLatin1String("release")) && installerSig != QLatin1String("other release"))
+            site->publish(fetched + ".sig", releaseSignatureFor(makerKey, fetched, installer, versionFile));
+        else if (installerSig == QLatin1String("other release"))
+            site->publish(fetched + ".sig", releaseSignatureFor(makerKey, fetched, installer, "2.60\r\n-\r\ntwv2up.exe\r\n"));
+        else
+            site->publish(fetched + ".sig", signatureFor(makerKey, fetched, installer));
+        qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
+
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        const QString statePath = p.folder + FileName::ReleaseState;
+        if (state == QLatin1String("newer"))
+            p.writeFile(FileName::ReleaseState, ReleaseCheck::stateFileContent(signedAt + 1));
+        if (state == QLatin1String("same"))
+            p.writeFile(FileName::ReleaseState, ReleaseCheck::stateFileContent(signedAt));
+        if (state.startsWith(QLatin1String("damaged"))) {
+            p.writeFile(FileName::ReleaseState, ReleaseCheck::stateFileContent(signedAt + 1).left(7));
+            if (state == QLatin1String("damaged long ago")) {
+                QFile file(statePath);
+                QVERIFY(file.open(QIODevice::ReadWrite) &&
+                        file.setFileTime(QDateTime::fromSecsSinceEpoch(signedAt - 86400),
+                                         QFileDevice::FileModificationTime));
+            }
+        }
+        const QByteArray stateBefore = p.read(FileName::ReleaseState);
+
+        TUpdateForm form;
+        int checked = -1, downloaded = -1;
+        QString details;
+        bool unacceptedFileLeft = false;
+        whenShown(&form, [&] {
+            checked = problemCodeShown(form);
+            details = control<QLabel>(&form, QStringLiteral("DetailsLabel"))->text();
+            unacceptedFileLeft = checked != 0 && p.has(vn);
+            if (checked == 0 && special) {
+                p.inputAnswer = QStringLiteral("15");
+                whenModal<TMessageForm>([](TMessageForm* m) {
+                    QTest::mouseClick(control<TPanelButton>(m, QStringLiteral("CustPanelBtn2")), Qt::LeftButton);
+                });
+                QTest::mouseClick(control(&form, QStringLiteral("OtherOptionsBtn")), Qt::LeftButton);
+                downloaded = problemCodeShown(form);
+            } else if (checked == 0) {
+                QTest::keyClick(&form, Qt::Key_Return);
+                downloaded = problemCodeShown(form);
+            }
+            if (form.isVisible())
+                form.close();
+        });
+        form.ShowModalUpdate(QStringLiteral("2"));
+        qunsetenv("TALLYAID_UPDATE_KEY_FILE");
+        site->unpublish(fetched + ".sig");
+
+        QCOMPARE(checked, checkCode);
+        QVERIFY2(!unacceptedFileLeft, "a refused version file never takes its name");
+        if (checkCode != 0)
+            QVERIFY2(details.endsWith(QStringLiteral("  Signature not valid: %1 (%2)")
+                                          .arg(vn, ReleaseCheck::reasonText(ReleaseCheck::Verdict(reason)))),
+                     qPrintable(details));
+        else
+            QCOMPARE(downloaded, downloadCode);
+        QCOMPARE(p.opened.size(), checkCode == 0 && downloadCode == 0 ? 1 : 0);
+        if (!p.opened.isEmpty())
+            QCOMPARE(p.opened[0].target, fetched);
+        if (stateRaised) {
+            const ReleaseCheck::State after = ReleaseCheck::readState(p.folder);
+            QCOMPARE(int(after.kind), int(ReleaseCheck::State::Kind::Valid));
+            QCOMPARE(after.bar, signedAt);
+        } else {
+            QCOMPARE(p.read(FileName::ReleaseState), stateBefore);
+        }
+    }
+
+    void acceptedTimeNeverGoesBackWhenTwoRunsRace() {
+        using ReleaseCheck::Verdict;
+        QTemporaryDir dir;
+        const QString folder = dir.path() + u'/';
+        const qint64 base = now() - 100000;
+        std::atomic<int> lowered{0};
+        // Each run takes ever newer releases, interleaved with the other's; whatever it
+        // accepted must never be undercut by what the other writes afterwards.
+        const auto run = [&](qint64 first) {
+            for (qint64 t = first; t < first + 400; t += 2) {
+                if (ReleaseCheck::admit(folder, t) != Verdict::Accepted)
+                    continue;
+                const ReleaseCheck::State state = ReleaseCheck::readState(folder);
+                if (state.kind != ReleaseCheck::State::Kind::Valid || state.bar < t)
+                    ++lowered;
+            }
+        };
+        std::thread a(run, base), b(run, base + 1);
+        a.join();
+        b.join();
+        QCOMPARE(lowered.load(), 0);
+        QCOMPARE(ReleaseCheck::readState(folder).bar, base + 399);
+        QVERIFY2(QDir(folder).entryList(QDir::Files | QDir::Hidden).size() == 1, "no lock or temporary file is left");
+    }
+
+    void acceptedTimeNeverGoesBackWhenAWriteIsCutOff() {
+        using ReleaseCheck::Verdict;
+        QTemporaryDir dir;
+        const QString folder = dir.path() + u'/';
+        const QString path = folder + FileName::ReleaseState;
+        const qint64 accepted = now() - 86400;
+        QCOMPARE(ReleaseCheck::admit(folder, accepted), Verdict::Accepted);
+        // A write cut off before its rename: a stray temporary file, the old state intact.
+        QFile stray(path + QStringLiteral(".aB3xYz"));
+        QVERIFY(stray.open(QIODevice::WriteOnly));
+        stray.write(ReleaseCheck::stateFileContent(1).left(3));
+        stray.close();
+        QCOMPARE(ReleaseCheck::readState(folder).bar, accepted);
+        QCOMPARE(ReleaseCheck::admit(folder, accepted - 1), Verdict::Older);
+        // The file itself cut short anywhere, dated when the accepted time was written: never
+        // read as absent, never as an older time.
+        const QByteArray whole = ReleaseCheck::stateFileContent(accepted);
+        for (int cut = 0; cut < whole.size(); ++cut) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(whole.left(cut));
+            QVERIFY(file.flush());
+            QVERIFY(file.setFileTime(QDateTime::fromSecsSinceEpoch(accepted), QFileDevice::FileModificationTime));
+            file.close();
+            QCOMPARE(int(ReleaseCheck::readState(folder).kind), int(ReleaseCheck::State::Kind::Damaged));
+            QCOMPARE(ReleaseCheck::admit(folder, accepted - 1), Verdict::Older);
+            QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), whole.left(cut));
+        }
+        // The next release repairs it.
+        QCOMPARE(ReleaseCheck::admit(folder, accepted + 1), Verdict::Accepted);
+        QCOMPARE(ReleaseCheck::readState(folder).bar, accepted + 1);
+    }
+
+    void releaseCommandSignsWhatTheProgramTakes() {
+        const QString tool = QStringLiteral(TALLYAID_BINARY_DIR "/tools/tallyaid-sign");
+        const QString key = keys.filePath(QStringLiteral("maker.pem"));
+        QTemporaryDir folder;
+        const QByteArray versionFile = "2.91\r\n-\r\ntwv2up.exe\r\n";
+        const QString vn = folder.filePath(QStringLiteral("twv2.vn"));
+        for (const auto& [path, bytes] : {std::pair{vn, versionFile}, std::pair{folder.filePath("twv2up.exe"), installer}}) {
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(bytes);
+        }
+        QCOMPARE(QProcess::execute(tool, {"--release", key, "--expires", "0", vn}), 2);
+        QCOMPARE(QProcess::execute(tool, {"--release", key, "--expires", "30", vn}), 0);
+        QCOMPARE(QProcess::execute(tool, {"--verify", makerPublic, vn}), 0);
+        QCOMPARE(QProcess::execute(tool, {"--verify", otherPublic, vn}), 1);
+        const auto sig = UpdateSignature::parseVersionSignatureFile(readFile(vn + ".sig"));
+        QVERIFY(sig.valid());
+        QCOMPARE(sig.expiresAt - sig.signedAt, qint64(30) * 86400);
+
+        // The program takes the release as the command signed it.
+        for (const QString& name : {"twv2.vn", "twv2.vn.sig", "twv2up.exe", "twv2up.exe.sig"})
+            site->publish(name, readFile(folder.filePath(name)));
+        qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
+        PlatformScope scope;
+        TUpdateForm form;
+        whenShown(&form, [&] {
+            QTest::keyClick(&form, Qt::Key_Return);
+            if (form.isVisible())
+                form.close();
+        });
+        form.ShowModalUpdate(QStringLiteral("2"));
+        qunsetenv("TALLYAID_UPDATE_KEY_FILE");
+        QCOMPARE(scope.platform.opened.size(), 1);
+        QCOMPARE(ReleaseCheck::readState(scope.platform.folder).bar, sig.signedAt);
+        site->publish(QStringLiteral("twv2up.exe"), installer);
+        site->publish(QStringLiteral("twv2.vn"), release);
+        site->publish(QStringLiteral("twv2.vn.sig"),
+                      versionSignatureFor(makerKey, QStringLiteral("twv2.vn"), release, now() - 60, now() + 86400));
+
+        // Two version files with different contents cannot share one installer's signature.
+        const QString test = folder.filePath(QStringLiteral("twvtest.vn"));
+        QFile other(test);
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("2.92\r\n-\r\ntwv2up.exe\r\n");
+        other.close();
+        QCOMPARE(QProcess::execute(tool, {"--release", key, "--expires", "30", vn, test}), 1);
     }
 
     void signingCommandWritesWhatTheProgramAccepts() {
