@@ -13,6 +13,7 @@ inline const QString TestInstaller = QStringLiteral("twtestup.exe");
 inline const QString InstallerMask = QStringLiteral("twv*.exe"); // every earlier installer, special versions too
 inline const QString DatabaseEngineSetup = QStringLiteral("setupbd.exe");
 inline const QString RemoteSupportTool = QStringLiteral("TeamViewerQS_x64.exe");
+inline const QString RunLog = QStringLiteral("tallyaid.log"); // the record of each run, for support
 } // namespace FileName
 
 // A name that can only ever mean a file directly inside the program folder, on any system:

@@ -27,6 +27,11 @@ public:
         QByteArray key;               // the maker's public key; empty: no signature asked for
         QString signatureUrl;         // where NAME.sig lies, when a key is set
         HttpsTransfer::Settings signatureSettings;
+        // A body that breaks off after bytes have arrived is asked for again from where the
+        // part file ends, this many times (programs only; 0: never).
+        int resumeTries = 0;
+        int resumePauseMs = TransferLimits::ResumeFirstPauseMs; // before the first, doubled after
+        std::function<void(int ms)> pause;                       // how to wait; sleeps when empty
     };
 
     enum class Outcome {
@@ -62,6 +67,8 @@ public:
     bool succeeded() const { return m_outcome == Outcome::Named; }
     // The one-line message of a failure, as the download raises it.
     QString failureText() const { return m_failure; }
+    // How many times the body was asked for again after a drop.
+    int continuations() const { return m_continuations; }
 
     // Hands the named file to `start` (by its bare name) if the file under the real name is
     // still the one that was fetched and checked; it is held until `start` has returned.
@@ -80,4 +87,5 @@ private:
     Outcome m_outcome = Outcome::NotRun;
     QString m_failure;
     int m_fd = -1; // the part file while staged, the named file afterwards
+    int m_continuations = 0;
 };

@@ -23,6 +23,16 @@ behaviours that real servers show when things go wrong:
   /_/burst/BYTES/MS/COUNT     BYTES at once, then COUNT more, one every MS milliseconds
   /_/endless                  a body without length that never ends
   /_/sigcount                 how many requests for a path ending in ".sig" it has seen
+  /_/ranges/KIND/KEY/AT/CUTS/NAME  the file NAME with byte ranges; each of the first CUTS
+                              requests under KEY is cut after AT body bytes. A Range request
+                              gets a 206 when its If-Range matches, else the whole file. KIND:
+                                ok            ETag and Last-Modified
+                                lastmodified  Last-Modified only
+                                noranges      an ETag but no Accept-Ranges
+                                newetag       each request a new ETag, a 206 all the same
+                                wrongoffset   a 206 that starts 1000 bytes early
+                                fullanswer    a 200 with the whole file to every Range
+  /_/requests/KEY             how many requests /_/ranges has seen under KEY
   NAME (missing) + NAME.tohttp  a file NAME that is missing but has NAME.tohttp beside it
                               is redirected to the plain-http listener
 
@@ -57,6 +67,7 @@ import warnings
 HTTP_COUNT = 0
 SIG_COUNT = 0
 HTTP_LOCK = threading.Lock()
+RANGE_REQUESTS = {}
 
 
 def make_certificates(folder: pathlib.Path):
@@ -133,6 +144,48 @@ class Site(http.server.BaseHTTPRequestHandler):
             self.wfile.flush()
             time.sleep(interval)
         self.close_connection = True
+
+    def ranges(self, kind, key, cut_at, cuts, name):
+        data = self.file_bytes(name)
+        if data is None:
+            return self.not_found()
+        with HTTP_LOCK:
+            seen = RANGE_REQUESTS.get(key, 0)
+            RANGE_REQUESTS[key] = seen + 1
+        etag = f'"v{seen + 1}"' if kind == "newetag" else '"v1"'
+        modified = "Tue, 01 Dec 2026 10:00:00 GMT"
+        start = 0
+        asked = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", ""))
+        if asked and kind != "noranges":
+            validator = self.headers.get("If-Range", "")
+            matches = validator == modified if kind == "lastmodified" else validator == etag
+            if kind == "newetag" or (matches and kind != "fullanswer"):
+                start = int(asked.group(1))
+                if kind == "wrongoffset":
+                    start = max(0, start - 1000)
+        self.send_response(206 if start or (asked and kind in ("newetag", "wrongoffset")) else 200)
+        if kind != "noranges":
+            self.send_header("Accept-Ranges", "bytes")
+        if kind != "lastmodified":
+            self.send_header("ETag", etag)
+        self.send_header("Last-Modified", modified)
+        if self.send_response_code == 206:
+            self.send_header("Content-Range", f"bytes {start}-{len(data) - 1}/{len(data)}")
+        body = data[start:]
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if seen < cuts:
+            body = body[:cut_at]
+            self.close_connection = True
+        try:
+            self.wfile.write(body)
+            self.wfile.flush()
+        except OSError:
+            pass
+
+    def send_response(self, code, message=None):
+        self.send_response_code = code
+        super().send_response(code, message)
 
     def do_GET(self):
         path = urllib.parse.urlsplit(self.path).path
@@ -269,6 +322,12 @@ class Site(http.server.BaseHTTPRequestHandler):
                 time.sleep(0.01)
             data = self.file_bytes(name)
             return self.send_body(200, data) if data is not None else self.not_found()
+        if kind == "ranges":
+            return self.ranges(args[0], args[1], int(args[2]), int(args[3]), "/".join(args[4:]))
+        if kind == "requests":
+            with HTTP_LOCK:
+                count = RANGE_REQUESTS.get(args[0], 0)
+            return self.send_body(200, str(count).encode(), content_type="text/plain")
         if kind == "sigcount":
             with HTTP_LOCK:
                 return self.send_body(200, str(SIG_COUNT).encode(), content_type="text/plain")
