@@ -46,7 +46,13 @@ void RunLog::write(const QString& kind, const QString& fact) {
     for (QChar& c : text)
         if (c.unicode() < 32)
             c = u' '; // one fact, one line
-    const QByteArray line = (QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss t")) +
+    const QDateTime now = QDateTime::currentDateTime();
+    const int offset = now.offsetFromUtc() / 60;
+    const QString zone = QStringLiteral("%1%2%3")
+                             .arg(QChar(offset < 0 ? u'-' : u'+'))
+                             .arg(qAbs(offset) / 60, 2, 10, QLatin1Char('0'))
+                             .arg(qAbs(offset) % 60, 2, 10, QLatin1Char('0'));
+    const QByteArray line = (now.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) + zone +
                              QStringLiteral(" [%1] ").arg(QCoreApplication::applicationPid()) + kind + u' ' + text +
                              u'\n')
                                 .toUtf8();

@@ -40,6 +40,7 @@ A second HTTPS listener (wrongname=PORT) serves the same site with a certificate
 same CA, issued for another host name.
   .../slowfail-MS-COUNT.exe   COUNT 4 KiB blocks MS milliseconds apart, then cut short
                               (a file name, so that a version file can point at it)
+  .../cut-AT-CUTS-TAG.exe     that file as /_/ranges/ok/ serves it, keyed by its path
 
 A third HTTPS listener (tls11=PORT) serves the same site over TLS 1.1 and nothing newer, as
 an old server would. A client refuses it by itself only where its TLS library's settings
@@ -192,6 +193,9 @@ class Site(http.server.BaseHTTPRequestHandler):
         slowfail = re.fullmatch(r".*/slowfail-(\d+)-(\d+)\.exe", path)
         if slowfail:
             return self.slow_failure(int(slowfail.group(1)) / 1000.0, int(slowfail.group(2)))
+        cut = re.fullmatch(r".*/cut-(\d+)-(\d+)-\w+\.exe", path)
+        if cut:
+            return self.ranges("ok", path, int(cut.group(1)), int(cut.group(2)), path.lstrip("/"))
         if path.endswith(".sig"):
             global SIG_COUNT
             with HTTP_LOCK:
