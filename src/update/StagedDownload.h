@@ -11,7 +11,8 @@
 //      before a file is touched;
 //   2. the body is staged in a hidden part file that this run alone holds;
 //   3. the bytes are counted, capped and (when a signature is asked for) hashed as they arrive,
-//      and written to the disk behind the transfer;
+//      and written to the disk behind the transfer; a program whose connection drops is
+//      asked for the rest, into the same part file, when the server allows it;
 //   4. with a key, the signature is fetched and checked while the part file is the only copy;
 //   5. the part file, flushed, takes the real name;
 //   6. exactly that file is handed over to be started.
