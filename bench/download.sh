@@ -4,6 +4,8 @@
 # that holds the build (where a user's program folder would be: a flush costs what it costs).
 # Rows: curl alone; curl followed by a sync of the file; ours (staged, written behind,
 # flushed, renamed); ours with the maker's key (hashed as it arrives, signature checked).
+# Then a 256 MiB installer whose connection is cut twice, beside the same file uncut, both
+# from the python test site (nginx cannot cut a connection).
 #   bash bench/download.sh [RUNS]       (3 runs per tool and size by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -115,3 +117,31 @@ for file in 64m.bin 512m.bin; do
 done
 echo "($runs runs per tool and size, interleaved; ratio = tool/curl on medians, ratio* on best runs;"
 echo " peak RSS is the largest of the runs. Throughput here swings by a quarter from run to run.)"
+
+# The cut connection: served by the test site, which cuts each of the first two requests
+# after 96 MiB; the download goes on from where its part file ends. Its time includes the
+# pauses before the two continuations (1 s and 2 s).
+mkdir -p "$work/site"
+head -c $((256 * 1024 * 1024)) /dev/urandom >"$work/site/256m.bin"
+start_site "$work/site" "$work"
+export TALLYAID_CA_FILE="$SITE_CA"
+for run in $(seq "$runs"); do
+  for cuts in 0 2; do
+    key="bench-$cuts-$run"
+    "$ours" "$SITE_URL/_/ranges/ok/$key/$((96 * 1024 * 1024))/$cuts/256m.bin" "$out" 256m.bin 2>/dev/null |
+      cut -d' ' -f1 >>"$work/cut$cuts.txt"
+    cmp -s "$out/256m.bin" "$work/site/256m.bin" || { echo "cut $cuts: 256m.bin differs" >&2; exit 1; }
+    asked=$(curl -s --cacert "$SITE_CA" "$SITE_URL/_/requests/$key")
+    [ "$asked" -eq $((cuts + 1)) ] || { echo "cut $cuts: $asked requests" >&2; exit 1; }
+    rm -f "$out/256m.bin"
+  done
+done
+bytes=$((256 * 1024 * 1024))
+printf '\n%-5s %-22s %10s %12s\n' size 'ours from the test site' 'median s' 'median MB/s'
+for cuts in 0 2; do
+  secs=$(median <"$work/cut$cuts.txt")
+  label=$([ "$cuts" = 0 ] && echo uncut || echo 'cut twice, continued')
+  printf '%-5s %-22s %10s %12s\n' 256m "$label" "$secs" "$(mbs "$bytes" "$secs")"
+done
+echo "(the cut run's time includes its 3 s of pauses before the continuations; the file is"
+echo " compared byte for byte after every run)"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -76,3 +77,14 @@ enum class ReadOpen {
 // and the reading use the one handle, so nothing can swap the file in between. A size of 0
 // does not prove a short file (pseudo-files report 0): readers still bound what they read.
 ReadOpen openRegularFileForReading(const QString& path, qint64 maxBytes, int* fd, QString* error);
+
+// Opens `path` to add to its end, creating it when missing, for a record nobody depends on:
+// never through a link (on Windows, never any reparse point), only a regular file that has
+// no other name, and never waiting. Reading through it works too. -1 otherwise.
+int openForAppending(const QString& path);
+// The size of an open file, -1 when unknown.
+qint64 sizeOfOpenFile(int fd);
+// Up to `size` bytes from `offset` of an open file (fewer at its end); -1 on failure.
+qint64 readAt(int fd, qint64 offset, char* buffer, qint64 size);
+// Writes all of `bytes` (at the end, for a file opened by openForAppending).
+bool writeAll(int fd, const QByteArray& bytes);

@@ -251,3 +251,50 @@ ReadOpen openRegularFileForReading(const QString& path, qint64 maxBytes, int* fd
     *fd = opened;
     return ReadOpen::Opened;
 }
+
+int openForAppending(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_RDWR | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0)
+        return -1;
+    struct stat info {};
+    // A hard link would make the record grow inside somebody else's file.
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+qint64 sizeOfOpenFile(int fd) {
+    struct stat info {};
+    return ::fstat(fd, &info) == 0 ? qint64(info.st_size) : -1;
+}
+
+qint64 readAt(int fd, qint64 offset, char* buffer, qint64 size) {
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t n = ::pread(fd, buffer + done, std::size_t(size - done), off_t(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, std::size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}

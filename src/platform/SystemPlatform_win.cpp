@@ -371,3 +371,52 @@ ReadOpen openRegularFileForReading(const QString& path, qint64 maxBytes, int* fd
 Platform* createSystemPlatform() {
     return new SystemPlatform;
 }
+
+int openForAppending(const QString& path) {
+    // FILE_FLAG_OPEN_REPARSE_POINT opens a link or junction itself, which is then refused.
+    HANDLE handle = CreateFileW(wide(path), FILE_APPEND_DATA | FILE_READ_DATA | SYNCHRONIZE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return -1;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks != 1) {
+        CloseHandle(handle);
+        return -1;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
+    if (fd < 0)
+        CloseHandle(handle);
+    return fd;
+}
+
+qint64 sizeOfOpenFile(int fd) {
+    LARGE_INTEGER size{};
+    return GetFileSizeEx(handleOf(fd), &size) ? qint64(size.QuadPart) : -1;
+}
+
+qint64 readAt(int fd, qint64 offset, char* buffer, qint64 size) {
+    qint64 done = 0;
+    while (done < size) {
+        OVERLAPPED at{};
+        at.Offset = DWORD(quint64(offset + done) & 0xffffffffu);
+        at.OffsetHigh = DWORD(quint64(offset + done) >> 32);
+        DWORD n = 0;
+        const DWORD want = DWORD(qMin<qint64>(size - done, 1 << 20));
+        if (!ReadFile(handleOf(fd), buffer + done, want, &n, &at))
+            return GetLastError() == ERROR_HANDLE_EOF ? done : -1;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    DWORD written = 0;
+    // A handle with append rights alone writes at the end, whatever the position.
+    return WriteFile(handleOf(fd), bytes.constData(), DWORD(bytes.size()), &written, nullptr) &&
+           written == DWORD(bytes.size());
+}

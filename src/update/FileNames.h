@@ -15,6 +15,7 @@ inline const QString DatabaseEngineSetup = QStringLiteral("setupbd.exe");
 inline const QString RemoteSupportTool = QStringLiteral("TeamViewerQS_x64.exe");
 // The signing time of the newest version file this folder has accepted (with the maker's key).
 inline const QString ReleaseState = QStringLiteral("tallyaid-release.state");
+inline const QString RunLog = QStringLiteral("tallyaid.log"); // the record of each run, for support
 } // namespace FileName
 
 // A name that can only ever mean a file directly inside the program folder, on any system:

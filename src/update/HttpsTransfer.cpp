@@ -73,6 +73,9 @@ struct HttpsTransfer::State {
     bool tooLarge = false;
     bool unsupportedCoding = false;
     QByteArray coding;
+    HttpsTransfer::Result response; // the headers of the response now arriving
+    bool refusedBySink = false;
+    std::int64_t progressOffset = 0;
     int writeErrno = 0;
     int statusCode = 0;
     QByteArray statusLine;
@@ -98,7 +101,8 @@ struct HttpsTransfer::State {
     bool report(std::int64_t readCount) {
         if (!reportBody || !progress || !*progress)
             return false;
-        if ((*progress)(contentLength, readCount))
+        const std::int64_t length = contentLength >= 0 ? contentLength + progressOffset : -1;
+        if ((*progress)(length, readCount + progressOffset))
             aborted = true;
         return aborted;
     }
@@ -141,10 +145,24 @@ static size_t onHeader(char* data, size_t size, size_t count, void* user) {
     const size_t bytes = size * count;
     s->touch(bytes);
     QByteArray line(data, static_cast<qsizetype>(bytes));
+    if (const int colon = line.indexOf(':'); colon > 0 && !line.startsWith("HTTP/")) {
+        // The few headers a continuation is judged by.
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "etag")
+            s->response.etag = value;
+        else if (name == "last-modified")
+            s->response.lastModified = value;
+        else if (name == "accept-ranges")
+            s->response.acceptRanges = value;
+        else if (name == "content-range")
+            s->response.contentRange = value;
+    }
     if (line.startsWith("HTTP/")) {
         s->statusLine = line.trimmed();
         s->finalResponse = false;
         s->reportBody = false;
+        s->response = HttpsTransfer::Result();
     } else if (line.toLower().startsWith("transfer-encoding:")) {
         // Only chunked framing is taken: a coding the program never asked for (gzip, say)
         // would let a few bytes on the wire become gigabytes on disk.
@@ -168,6 +186,12 @@ static size_t onHeader(char* data, size_t size, size_t count, void* user) {
             s->contentLength = length;
             s->finalResponse = !redirect;
             s->reportBody = code < 300;
+            s->response.statusCode = s->statusCode;
+            s->response.contentLength = length;
+            if (s->finalResponse && !s->sink->accept(s->response)) {
+                s->refusedBySink = true;
+                return 0; // not a byte of this body
+            }
             if (s->finalResponse && s->report(0))
                 return 0; // stop before the body
         }
@@ -252,6 +276,7 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
     state.sink = &sink;
     state.progress = &progress;
     state.maxBody = m_settings.maxBodyBytes;
+    state.progressOffset = m_settings.progressOffset;
 
     CURL* curl = curl_easy_init();
     if (!curl) {
@@ -331,6 +356,11 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
     if (m_settings.maxBodyBytes >= 0)
         TALLYAID_REQUIRE(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_settings.maxBodyBytes));
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L);
+    struct curl_slist* headers = nullptr;
+    for (const QByteArray& header : m_settings.requestHeaders)
+        headers = curl_slist_append(headers, header.constData());
+    if (headers)
+        TALLYAID_REQUIRE(CURLOPT_HTTPHEADER, headers);
     TALLYAID_REQUIRE(CURLOPT_HEADERFUNCTION, onHeader);
     TALLYAID_REQUIRE(CURLOPT_HEADERDATA, &state);
     TALLYAID_REQUIRE(CURLOPT_WRITEFUNCTION, onBody);
@@ -338,12 +368,14 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
 #undef TALLYAID_REQUIRE
 #undef TALLYAID_REQUIRE_IF_BUILT_IN
     if (!tls.usable) {
+        curl_slist_free_all(headers);
         curl_easy_cleanup(curl);
         result.outcome = Outcome::ClientFailure; // the HTTP stack cannot be used at all
         result.errorMessage = tls.problem;
         return result;
     }
     if (refused) {
+        curl_slist_free_all(headers);
         curl_easy_cleanup(curl);
         result.outcome = Outcome::OtherFailure;
         result.errorMessage = QStringLiteral("the HTTP library does not support %1 (%2)")
@@ -355,6 +387,22 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
     long responseCode = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &responseCode);
     curl_easy_cleanup(curl);
+    curl_slist_free_all(headers);
+
+    if (state.finalResponse) {
+        result.etag = state.response.etag;
+        result.lastModified = state.response.lastModified;
+        result.acceptRanges = state.response.acceptRanges;
+        result.contentRange = state.response.contentRange;
+        result.contentLength = state.response.contentLength;
+    }
+    result.bodyBytes = state.received;
+    result.refusedBySink = state.refusedBySink;
+    // A body that had begun and then broke off: what a continuation can mend.
+    const bool bodyBegun = state.finalResponse && state.reportBody;
+    result.dropped = bodyBegun && !state.aborted && code != CURLE_OK && !state.pastDeadline && !state.refusedBySink &&
+                     (state.tooSlow || state.timedOut || code == CURLE_PARTIAL_FILE || code == CURLE_RECV_ERROR ||
+                      code == CURLE_HTTP2 || code == CURLE_HTTP2_STREAM);
 
     result.statusCode = static_cast<int>(responseCode);
     // "HTTP/1.1 404 Not Found": the text after the code; HTTP/2 has none.
@@ -374,6 +422,9 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
         result.errorMessage = QStringLiteral("Fewer than %1 bytes a second over %2 ms")
                                   .arg(m_settings.lowSpeedBytesPerSecond)
                                   .arg(m_settings.lowSpeedWindowMs);
+    } else if (state.refusedBySink) {
+        result.outcome = Outcome::OtherFailure;
+        result.errorMessage = QStringLiteral("The response was not the one asked for (status %1)").arg(responseCode);
     } else if (state.unsupportedCoding) {
         result.outcome = Outcome::OtherFailure;
         result.errorMessage = QStringLiteral("Unsupported transfer coding \"%1\"").arg(QString::fromLatin1(state.coding));

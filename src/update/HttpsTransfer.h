@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <cstddef>
 #include <cstdint>
@@ -15,6 +17,10 @@ constexpr int SmallFileDeadlineMs = 120000; // a version or signature file arriv
 constexpr int MaxRedirects = 10;
 constexpr std::int64_t MaxProgramBytes = std::int64_t(4) << 30;
 constexpr std::int64_t MaxVersionFileBytes = 1024 * 1024;
+// A program's transfer that breaks off is continued this many times at most, after pauses
+// that start here and double each time.
+constexpr int ResumeTries = 3;
+constexpr int ResumeFirstPauseMs = 1000;
 } // namespace TransferLimits
 
 // One HTTPS GET streamed into a sink (an open file, say). Nothing of the HTTP library shows
@@ -32,6 +38,11 @@ public:
         int maxRedirects = TransferLimits::MaxRedirects;
         std::int64_t maxBodyBytes = -1; // -1: no limit
         QString extraCaFile;            // trusted beside the system's store
+        // Extra request lines ("Range: bytes=N-", say); none by default.
+        QList<QByteArray> requestHeaders;
+        // Bytes of the file already held from an earlier response: added to the progress
+        // reports, so that a continuation carries the bar on from where it was.
+        std::int64_t progressOffset = 0;
     };
 
     enum class Outcome {
@@ -46,6 +57,17 @@ public:
         int statusCode = 0;
         QString statusText;
         QString errorMessage;
+        // What the final response said about itself (empty or -1 when it did not say).
+        QByteArray etag;
+        QByteArray lastModified;
+        QByteArray acceptRanges;
+        QByteArray contentRange;
+        std::int64_t contentLength = -1;
+        std::int64_t bodyBytes = 0; // body bytes the sink took
+        // The body had begun and the connection then broke: reset, closed early, silent
+        // too long, or too slow.
+        bool dropped = false;
+        bool refusedBySink = false; // the sink's accept() turned the response down
     };
 
     // Called before the first body block with readCount 0 and after each block written.
@@ -59,6 +81,12 @@ public:
         virtual ~Sink() = default;
         virtual bool write(const char* data, std::size_t size) = 0;
         virtual int error() const = 0;
+        // Sees the final response's status and headers before any of its body; false stops
+        // the transfer there (refusedBySink), with nothing written.
+        virtual bool accept(const Result& response) {
+            (void)response;
+            return true;
+        }
     };
 
     // Writes every block straight into an open file descriptor.

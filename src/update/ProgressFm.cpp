@@ -334,6 +334,8 @@ void TUpdateForm::FormShow() {
     pnl_ButtonContainer->setFocus(); // no button holds the focus, so Enter goes to the default one
     DetailsLabel->clear();
     ProgramFolder = Platform::current().programFolder();
+    m_log.setFolder(ProgramFolder);
+    m_log.write(QStringLiteral("run"), QStringLiteral("mode \"%1\"").arg(RunMode));
 
     const RunModeCode mode = runModeFromText(RunMode);
     if (mode == RunModeCode::Test || mode == RunModeCode::Test2) {
@@ -449,6 +451,7 @@ void TUpdateForm::ShowProblemInfo(const QString& /*FileName*/, ProblemCode Code)
     const QString text = QStringLiteral("There was a problem downloading the file. ") + QStringLiteral("(Code: ") +
                          QString::number(static_cast<int>(Code)) + QStringLiteral(")") + QStringLiteral("\n") + QStringLiteral("\n") +
                          QStringLiteral("Please try the options below in order.");
+    m_log.write(QStringLiteral("problem"), QStringLiteral("code %1").arg(static_cast<int>(Code)));
     pnl_DetailsLabelContainer->hide();
     pnl_ButtonContainer->hide();
     pnl_TopInfoContainer->hide();
@@ -501,5 +504,6 @@ void TUpdateForm::keyPressEvent(QKeyEvent* event) {
 }
 
 void TUpdateForm::startProgram(const QString& fileName) {
+    m_log.write(QStringLiteral("started"), fileName);
     Platform::current().shellOpenFile(this, fileName, ProgramFolder);
 }

@@ -2,6 +2,7 @@
 
 #include "Codes.h"
 #include "HttpsTransfer.h"
+#include "RunLog.h"
 #include "validate/Validate.h"
 
 #include <QDialog>
@@ -85,6 +86,7 @@ public:
     int lowSpeedWindowMs = TransferLimits::LowSpeedWindowMs;
     int versionFileDeadlineMs = TransferLimits::SmallFileDeadlineMs; // also a signature's
     qint64 maxDownloadBytes = TransferLimits::MaxProgramBytes;
+    int resumePauseMs = TransferLimits::ResumeFirstPauseMs; // before a dropped program's first continuation
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -148,6 +150,8 @@ private:
     HttpsTransfer::Settings transferSettings(qint64 maxBodyBytes) const; // this window's limits
     HttpsTransfer::Result runTransfer(const QString& url, const HttpsTransfer::Settings& settings,
                                       HttpsTransfer::Sink& sink, bool showProgress);
+    void logTransfer(const QString& url, const HttpsTransfer::Settings& settings, const HttpsTransfer::Result& result,
+                     std::chrono::steady_clock::duration took);
     std::unique_ptr<StagedDownload> m_fetched; // the last download, until its file is started
     // With the maker's key: how the ".sig" of a file from the maker's folder is judged. Empty
     // for a program no version file names, which carries a signature of its own.
@@ -156,6 +160,7 @@ private:
     QByteArray m_acceptedVersionFile; // SHA-256 of the version file accepted in this run
     bool m_specialVersion = false;    // the installer was chosen through "Other Options..."
     bool m_fetchingUpdate = false;    // "Download Now..." fetches the installer a version file named
+    RunLog m_log; // the record of this run in the program folder, for support
     TMessageForm& messageForm();
     std::unique_ptr<TMessageForm> m_ownMessageForm;
 

@@ -53,6 +53,9 @@ void TUpdateForm::CheckForUpdatesBtnClick() {
         DownloadBtn->show();
         DownloadBtn->setEnabled(true);
         const QString installed = ReadInstalledVersion();
+        m_log.write(QStringLiteral("versions"), QStringLiteral("latest %1%2, installed %3, installer %4")
+                                                    .arg(displayedVersion(LatestVersion), LatestVersionSuffix,
+                                                         installed, InstallerFileName));
         const Currency installedNumber = StrToCurrencyInRange(installed, 2, 0, 99 * CurrencyScale, 0);
         if (runModeFromText(RunMode) == RunModeCode::FirstInstall) {
             SetStatusLines(QStringLiteral("AN UPDATE IS AVAILABLE!"),

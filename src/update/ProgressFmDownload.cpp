@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 
 #include <cerrno>
@@ -60,6 +61,16 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
         plan.settings.maxBodyBytes = TransferLimits::MaxVersionFileBytes;
         // Fetched before any window shows, so nothing could cancel it: a deadline instead.
         plan.settings.totalTimeoutMs = versionFileDeadlineMs;
+    } else {
+        // A program that breaks off goes on from where it was; the window keeps painting
+        // during the pauses.
+        plan.resumeTries = TransferLimits::ResumeTries;
+        plan.resumePauseMs = resumePauseMs;
+        plan.pause = [](int ms) {
+            QEventLoop wait;
+            QTimer::singleShot(ms, &wait, &QEventLoop::quit);
+            wait.exec(QEventLoop::ExcludeUserInputEvents);
+        };
     }
     if (!SignatureUrl.isEmpty()) {
         plan.key = UpdateSignature::trustedKey();
@@ -80,6 +91,13 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
                     (versionFile && !m_fetched->refusalReason().isEmpty()
                          ? QStringLiteral(" (") + m_fetched->refusalReason() + u')'
                          : QString()));
+    if (!plan.key.isEmpty() && (outcome == StagedDownload::Outcome::Named ||
+                                outcome == StagedDownload::Outcome::SignatureRefused))
+        m_log.write(QStringLiteral("signature"),
+                    LocalName + (outcome == StagedDownload::Outcome::Named ? QStringLiteral(" valid")
+                                                                          : QStringLiteral(" not valid")));
+    if (outcome != StagedDownload::Outcome::Named)
+        m_log.write(QStringLiteral("failed"), RunLog::safeText(m_fetched->failureText()));
     if (outcome != StagedDownload::Outcome::Named)
         throw TallyError(m_fetched->failureText());
     if (versionFile && !SignatureUrl.isEmpty())
@@ -140,11 +158,27 @@ HttpsTransfer::Result TUpdateForm::runTransfer(const QString& url, const HttpsTr
         });
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
+    const auto began = std::chrono::steady_clock::now();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
     worker.join();
+    logTransfer(url, settings, result, std::chrono::steady_clock::now() - began);
     if (m_reportHeld)
         applyProgress(m_heldLength, m_heldRead);
     return result;
+}
+
+void TUpdateForm::logTransfer(const QString& url, const HttpsTransfer::Settings& settings,
+                              const HttpsTransfer::Result& result, std::chrono::steady_clock::duration took) {
+    QString fact = RunLog::safeAddress(url);
+    if (settings.progressOffset > 0)
+        fact += QStringLiteral(" from byte %1").arg(settings.progressOffset);
+    fact += QStringLiteral(" status %1, %2 bytes, %3 s")
+                .arg(result.statusCode)
+                .arg(result.bodyBytes)
+                .arg(std::chrono::duration<double>(took).count(), 0, 'f', 2);
+    if (result.outcome != HttpsTransfer::Outcome::Completed)
+        fact += QStringLiteral(", failed: ") + RunLog::safeText(result.errorMessage);
+    m_log.write(QStringLiteral("transfer"), fact);
 }
 
 bool TUpdateForm::NetHTTPClientReceiveData(qint64 AContentLength, qint64 AReadCount) {

@@ -1,6 +1,7 @@
 #include "StagedDownload.h"
 
 #include "FileNames.h"
+#include "Resume.h"
 #include "Signature.h"
 #include "platform/FileOps.h"
 #include "platform/Platform.h"
@@ -8,7 +9,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -23,12 +26,21 @@ public:
         if (m_hash)
             m_digest.update(data, size);
         m_writeBehind.wrote(static_cast<qint64>(size));
+        m_held += static_cast<std::int64_t>(size);
         return true;
     }
     int error() const override { return m_file.error(); }
+    // A continuation's answer is let in only when it is the rest of the first response's file.
+    bool accept(const HttpsTransfer::Result& response) override {
+        return !m_first || Resume::acceptsContinuation(*m_first, response, m_held);
+    }
+    void expectContinuationOf(const HttpsTransfer::Result* first) { m_first = first; }
+    std::int64_t held() const { return m_held; }
     QByteArray digest() { return m_hash ? m_digest.finish() : QByteArray(); }
 
 private:
+    const HttpsTransfer::Result* m_first = nullptr;
+    std::int64_t m_held = 0;
     HttpsTransfer::FileSink m_file;
     WriteBehind m_writeBehind;
     bool m_hash;
@@ -55,6 +67,43 @@ private:
     QByteArray m_content;
     int m_error = 0;
 };
+
+// Asks for the rest of a body that broke off, into the same sink, so that counting, capping,
+// hashing and progress see the file once and in order. Returns the last try's result;
+// *continued tells whether that was an accepted continuation.
+HttpsTransfer::Result continueDropped(const StagedDownload::Plan& plan, const StagedDownload::Transport& transport,
+                                      const std::function<bool()>& cancelled, StagingSink& sink,
+                                      HttpsTransfer::Result result, bool* continued, int* tries) {
+    *continued = false;
+    const HttpsTransfer::Result first = result;
+    if (plan.resumeTries <= 0 || !first.dropped || !Resume::canContinue(first))
+        return result;
+    int pauseMs = plan.resumePauseMs;
+    while (*tries < plan.resumeTries && sink.held() > 0) {
+        // Another drop, or a connection that did not come back yet; anything else ends it.
+        const bool retry = result.dropped || (*continued && result.outcome == HttpsTransfer::Outcome::ClientFailure &&
+                                              !result.refusedBySink);
+        if (!retry || (cancelled && cancelled()))
+            break;
+        if (plan.pause)
+            plan.pause(pauseMs);
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        pauseMs *= 2;
+        ++*tries;
+        const std::int64_t held = sink.held();
+        HttpsTransfer::Settings settings = plan.settings;
+        settings.requestHeaders += Resume::requestHeaders(first, held);
+        settings.progressOffset = held;
+        if (settings.maxBodyBytes >= 0)
+            settings.maxBodyBytes -= held; // the cap stays the whole file's
+        sink.expectContinuationOf(&first);
+        result = transport(plan.url, settings, sink, true);
+        sink.expectContinuationOf(nullptr);
+        *continued = true;
+    }
+    return result;
+}
 
 void removeByPlatform(const QString& path) {
     try {
@@ -129,12 +178,18 @@ StagedDownload::Outcome StagedDownload::run() {
     // 3. The body, counted and capped by the transfer, hashed and written behind here.
     const bool checkSignature = !m_plan.key.isEmpty();
     StagingSink sink(m_fd, checkSignature);
-    const HttpsTransfer::Result result = m_transport(m_plan.url, m_plan.settings, sink, true);
+    bool continued = false;
+    m_continuations = 0;
+    const HttpsTransfer::Result result = continueDropped(
+        m_plan, m_transport, m_cancelled, sink, m_transport(m_plan.url, m_plan.settings, sink, true), &continued,
+        &m_continuations);
+    // The last piece of a continued file comes as the rest of it, 206.
+    const int wholeStatus = continued ? 206 : 200;
     using T = HttpsTransfer::Outcome;
     const bool returned = result.outcome == T::Completed || result.outcome == T::Aborted;
     if ((returned && m_cancelled && m_cancelled()) || result.outcome == T::Aborted)
         fail(Outcome::Cancelled, QStringLiteral("Download cancelled by user."));
-    else if (result.outcome == T::Completed && result.statusCode != 200)
+    else if (result.outcome == T::Completed && result.statusCode != wholeStatus)
         fail(Outcome::HttpStatus, QStringLiteral("HTTP error %1: %2").arg(result.statusCode).arg(result.statusText));
     else if (result.outcome == T::ClientFailure)
         fail(Outcome::NetworkFailure,

@@ -12,7 +12,8 @@
 //      before a file is touched;
 //   2. the body is staged in a hidden part file that this run alone holds;
 //   3. the bytes are counted, capped and (when a signature is asked for) hashed as they arrive,
-//      and written to the disk behind the transfer;
+//      and written to the disk behind the transfer; a program whose connection drops is
+//      asked for the rest, into the same part file, when the server allows it;
 //   4. with a key, the signature is fetched and checked while the part file is the only copy;
 //   5. the part file, flushed, takes the real name;
 //   6. exactly that file is handed over to be started.
@@ -33,6 +34,11 @@ public:
         // own signature under its name.
         std::function<QString(const std::optional<QByteArray>& signatureFile, const QByteArray& sha256)>
             judgeSignature;
+        // A body that breaks off after bytes have arrived is asked for again from where the
+        // part file ends, this many times (programs only; 0: never).
+        int resumeTries = 0;
+        int resumePauseMs = TransferLimits::ResumeFirstPauseMs; // before the first, doubled after
+        std::function<void(int ms)> pause;                       // how to wait; sleeps when empty
     };
 
     enum class Outcome {
@@ -72,6 +78,8 @@ public:
     QString refusalReason() const { return m_refusal; }
     // The SHA-256 of the bytes fetched, when a signature was asked for.
     QByteArray sha256() const { return m_sha256; }
+    // How many times the body was asked for again after a drop.
+    int continuations() const { return m_continuations; }
 
     // Hands the named file to `start` (by its bare name) if the file under the real name is
     // still the one that was fetched and checked; it is held until `start` has returned.
@@ -92,4 +100,5 @@ private:
     QString m_refusal;
     QByteArray m_sha256;
     int m_fd = -1; // the part file while staged, the named file afterwards
+    int m_continuations = 0;
 };

@@ -2,6 +2,7 @@
 #include "WhenModal.h"
 #include "RecordingPlatform.h"
 #include "TestLocale.h"
+#include "WhenModal.h"
 #include "WhenShown.h"
 #include "TestKeys.h"
 #include "TestSite.h"
@@ -11,6 +12,8 @@
 #include "widgets/StyledButton.h"
 
 #include <QLabel>
+#include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QtTest>
 
@@ -174,6 +177,7 @@ private slots:
             QCOMPARE(p.read(name), QByteArray("the user's own"));
         QStringList left = QDir(p.folder).entryList(QDir::Files | QDir::Hidden | QDir::System);
         left.removeOne(FileName::ReleaseState); // the accepted release, with a key
+        left.removeAll(FileName::RunLog);       // the run's own record, for support
         QCOMPARE(left.size(), present ? 2 : 1);
     }
 
@@ -188,6 +192,105 @@ private slots:
         QVERIFY(p.opened.isEmpty());
         QVERIFY(!p.has("slowfail-1-3.exe"));
         QVERIFY(p.has(".slowfail-1-3.exe.part"));
+    }
+
+    void eachRunLeavesARecord_data() {
+        QTest::addColumn<QString>("installer");  // named by the version file
+        QTest::addColumn<QString>("served");     // "whole", "none", "signed", "badly signed"
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("kinds");   // of the run's lines, in order
+        QTest::addColumn<QStringList>("facts");   // each in some line
+        const QStringList head{"run", "transfer", "versions", "transfer"};
+        // With the maker's key the version file's own signature is fetched and judged first.
+        const QStringList signedHead{"run", "transfer", "transfer", "signature", "versions", "transfer"};
+        const auto code = [](ProblemCode c) { return int(c); };
+        QTest::newRow("successful run") << "logwhole.exe" << "whole" << 0 << head + QStringList{"started"}
+                                        << QStringList{"mode \"2\"", "installer logwhole.exe", "status 200, 300000 bytes",
+                                                       "started logwhole.exe"};
+        QTest::newRow("failed run") << "logmissing.exe" << "none" << code(ProblemCode::InstallerFailed)
+                                    << head + QStringList{"failed", "problem"}
+                                    << QStringList{"/twdownloads/logmissing.exe status 404", "HTTP error 404",
+                                                   "code 300"};
+        QTest::newRow("cut once, continued") << "cut-100000-1-log.exe" << "whole" << 0
+                                             << head + QStringList{"transfer", "started"}
+                                             << QStringList{"status 200, 100000 bytes", "failed:",
+                                                            "from byte 100000 status 206, 200000 bytes"};
+        QTest::newRow("signed") << "logsigned.exe" << "signed" << 0
+                                << signedHead + QStringList{"transfer", "signature", "started"}
+                                << QStringList{"/twdownloads/logsigned.exe.sig status 200", "twv2.vn valid",
+                                               "logsigned.exe valid"};
+        QTest::newRow("badly signed") << "logbadsig.exe" << "badly signed" << code(ProblemCode::InstallerFailed)
+                                      << signedHead + QStringList{"transfer", "signature", "failed", "problem"}
+                                      << QStringList{"logbadsig.exe not valid", "code 300"};
+    }
+    void eachRunLeavesARecord() {
+        QFETCH(QString, installer);
+        QFETCH(QString, served);
+        QFETCH(int, code);
+        QFETCH(QStringList, kinds);
+        QFETCH(QStringList, facts);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        const QByteArray body(300000, 'L');
+        const QByteArray versionFile = "2.74\n-\n" + installer.toUtf8() + "\n";
+        site->publish(QStringLiteral("twv2.vn"), versionFile);
+        if (served != QLatin1String("none"))
+            site->publish(installer, body);
+        QTemporaryDir keys;
+        if (served.endsWith(QLatin1String("signed"))) {
+            QString makerPublic, otherPublic;
+            const QByteArray maker = makeKey(keys.path(), QStringLiteral("maker"), &makerPublic);
+            const QByteArray other = makeKey(keys.path(), QStringLiteral("other"), &otherPublic);
+            const qint64 now = QDateTime::currentSecsSinceEpoch();
+            site->publish(QStringLiteral("twv2.vn.sig"),
+                          versionSignatureFor(maker, QStringLiteral("twv2.vn"), versionFile, now - 60, now + 86400));
+            site->publish(installer + ".sig", releaseSignatureFor(served == QLatin1String("signed") ? maker : other,
+                                                                 installer, body, versionFile));
+            qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
+        }
+        TUpdateForm form;
+        form.resumePauseMs = 10;
+        int shown = -1;
+        whenShown(&form, [&] {
+            QTest::keyClick(&form, Qt::Key_Return);
+            const QString text = control<QLabel>(&form, QStringLiteral("InfoStringLabel"))->text();
+            const QRegularExpressionMatch number = QRegularExpression(QStringLiteral("\\(Code: (\\d+)\\)")).match(text);
+            shown = control<QWidget>(&form, QStringLiteral("ProblemInfoPanel"))->isHidden() ? 0
+                                                                                            : number.captured(1).toInt();
+            if (form.isVisible())
+                form.close();
+        });
+        form.ShowModalUpdate(QStringLiteral("2"));
+        qunsetenv("TALLYAID_UPDATE_KEY_FILE");
+        QCOMPARE(shown, code);
+        if (code == 0) {
+            QVERIFY2(p.read(installer) == body, "the file arrived whole");
+            const QProgressBar* bar = control<QProgressBar>(&form, QStringLiteral("ProgressBar1"));
+            QCOMPARE(bar->maximum(), body.size());
+            QCOMPARE(bar->value(), body.size());
+        }
+
+        // date, time, offset, [process], kind, fact
+        static const QRegularExpression shape(
+            QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d [+-]\\d{4} \\[(\\d+)\\] (\\w+) (.*)$"));
+        static const QRegularExpression transfer(
+            QStringLiteral("^https://localhost:\\d+/\\S+( from byte \\d+)? status \\d+, \\d+ bytes, \\d+\\.\\d\\d s"));
+        const QString log = QString::fromUtf8(p.read(FileName::RunLog));
+        QStringList seen;
+        for (const QString& line : log.split(u'\n', Qt::SkipEmptyParts)) {
+            const QRegularExpressionMatch m = shape.match(line);
+            QVERIFY2(m.hasMatch(), qPrintable(line));
+            QCOMPARE(m.captured(1).toLongLong(), QCoreApplication::applicationPid());
+            seen << m.captured(2);
+            if (m.captured(2) == QLatin1String("transfer"))
+                QVERIFY2(transfer.match(m.captured(3)).hasMatch(), qPrintable(line));
+        }
+        QCOMPARE(seen, kinds);
+        for (const QString& fact : facts)
+            QVERIFY2(log.contains(fact), qPrintable(fact + QStringLiteral(" not in:\n") + log));
+        site->unpublish(installer);
+        site->unpublish(installer + ".sig");
+        site->unpublish(QStringLiteral("twv2.vn.sig"));
     }
 
     void otherProgramsByMode_data() {

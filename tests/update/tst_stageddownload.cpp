@@ -4,6 +4,7 @@
 #include "TestKeys.h"
 #include "TestSite.h"
 #include "update/FileNames.h"
+#include "update/Resume.h"
 #include "update/Signature.h"
 #include "update/StagedDownload.h"
 
@@ -234,6 +235,162 @@ private slots:
         worker.join();
         QCOMPARE(int(outcome), int(Outcome::Named));
         QVERIFY(p.read(name) == program);
+    }
+
+    void dropsAreContinuedOrFailAsBefore_data() {
+        QTest::addColumn<QString>("kind");     // the site's way with ranges
+        QTest::addColumn<int>("cuts");         // program requests cut short
+        QTest::addColumn<bool>("sigCut");      // the signature's own request cut short
+        QTest::addColumn<int>("outcome");
+        QTest::addColumn<int>("requests");     // program requests the site saw
+        QTest::addColumn<int>("sigFetches");
+        QTest::newRow("no drop") << "ok" << 0 << false << int(Outcome::Named) << 1 << 1;
+        QTest::newRow("cut once mid-body") << "ok" << 1 << false << int(Outcome::Named) << 2 << 1;
+        QTest::newRow("cut three times") << "ok" << 3 << false << int(Outcome::Named) << 4 << 1;
+        QTest::newRow("cut four times") << "ok" << 4 << false << int(Outcome::TransferFailure) << 4 << 0;
+        QTest::newRow("Last-Modified as the only validator") << "lastmodified" << 2 << false << int(Outcome::Named)
+                                                             << 3 << 1;
+        QTest::newRow("server without ranges") << "noranges" << 1 << false << int(Outcome::TransferFailure) << 1 << 0;
+        QTest::newRow("ETag changed between the tries") << "newetag" << 1 << false << int(Outcome::TransferFailure)
+                                                        << 2 << 0;
+        QTest::newRow("206 at the wrong offset") << "wrongoffset" << 1 << false << int(Outcome::TransferFailure) << 2
+                                                 << 0;
+        QTest::newRow("200 in answer to the range") << "fullanswer" << 1 << false << int(Outcome::TransferFailure)
+                                                    << 2 << 0;
+        QTest::newRow("drop inside the signature fetch") << "ok" << 0 << true << int(Outcome::SignatureRefused) << 1
+                                                         << 1;
+    }
+    void dropsAreContinuedOrFailAsBefore() {
+        QFETCH(QString, kind);
+        QFETCH(int, cuts);
+        QFETCH(bool, sigCut);
+        QFETCH(int, outcome);
+        QFETCH(int, requests);
+        QFETCH(int, sigFetches);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        const QString name = FileName::InstallerV2;
+        const QString key = QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+        const QString sigName = QStringLiteral("drop-") + key + QStringLiteral(".sig");
+        site->publish(sigName, signatureFor(makerKey, name, program));
+
+        StagedDownload::Plan plan = planFor(
+            p.folder, name,
+            QStringLiteral("/_/ranges/%1/%2/200000/%3/twdownloads/prog.exe").arg(kind, key).arg(cuts));
+        plan.key = makerPublic;
+        plan.signatureUrl = site->url(sigCut ? QStringLiteral("/_/ranges/ok/%1-sig/10/1/twdownloads/%2").arg(key, sigName)
+                                             : QStringLiteral("/twdownloads/") + sigName);
+        plan.resumeTries = TransferLimits::ResumeTries;
+        plan.resumePauseMs = 5;
+        QList<int> pauses;
+        plan.pause = [&](int ms) { pauses << ms; };
+        // The progress the window would show, across every try.
+        QList<QPair<qint64, qint64>> progress;
+        const StagedDownload::Transport transport = [&](const QString& url, const HttpsTransfer::Settings& settings,
+                                                        HttpsTransfer::Sink& sink, bool isProgram) {
+            HttpsTransfer client(settings);
+            return client.get(url, sink, [&](std::int64_t length, std::int64_t read) {
+                if (isProgram)
+                    progress << qMakePair(qint64(length), qint64(read));
+                return false;
+            });
+        };
+        const int sigBefore = fetchBody(site->url(QStringLiteral("/_/sigcount")), site->caFile()).toInt();
+        StagedDownload fetch(plan, transport, [] { return false; });
+        QCOMPARE(int(fetch.run()), outcome);
+
+        QCOMPARE(fetchBody(site->url(QStringLiteral("/_/requests/") + key), site->caFile()).toInt(), requests);
+        QCOMPARE(fetchBody(site->url(QStringLiteral("/_/sigcount")), site->caFile()).toInt() - sigBefore, sigFetches);
+        QCOMPARE(fetch.continuations(), requests - 1);
+        QCOMPARE(pauses.size(), requests - 1);
+        for (int i = 1; i < pauses.size(); ++i)
+            QVERIFY2(pauses[i] > pauses[i - 1], "each pause is longer than the one before");
+        QVERIFY2(!QFileInfo::exists(p.folder + partialFileName(name)), "no part file is left");
+        if (outcome == int(Outcome::Named)) {
+            QVERIFY2(p.read(name) == program, "the continued file is byte-identical");
+            QVERIFY(!progress.isEmpty());
+            for (int i = 0; i < progress.size(); ++i) {
+                QCOMPARE(progress[i].first, qint64(program.size()));
+                if (i > 0)
+                    QVERIFY2(progress[i].second >= progress[i - 1].second, "the bar never goes back");
+            }
+            QCOMPARE(progress.last().second, qint64(program.size()));
+        } else {
+            QVERIFY2(!QFileInfo::exists(p.folder + name), "nothing under the real name");
+        }
+    }
+
+    void continuationIsJudged_data() {
+        // The first response: 200 of 1000 bytes; 400 are held when the answer comes.
+        QTest::addColumn<QByteArray>("acceptRanges");
+        QTest::addColumn<QByteArray>("etag");
+        QTest::addColumn<QByteArray>("lastModified");
+        QTest::addColumn<int>("status");          // the answer's
+        QTest::addColumn<QByteArray>("contentRange");
+        QTest::addColumn<QByteArray>("answerEtag");
+        QTest::addColumn<QByteArray>("validator"); // "" when the first cannot be continued
+        QTest::addColumn<bool>("accepted");
+        const QByteArray lm = "Tue, 01 Dec 2026 10:00:00 GMT";
+        const QByteArray rest = "bytes 400-999/1000";
+        QTest::newRow("ETag, the rest") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << rest
+                                        << QByteArray("\"a\"") << QByteArray("\"a\"") << true;
+        QTest::newRow("Last-Modified only") << QByteArray("bytes") << QByteArray() << lm << 206 << rest << QByteArray()
+                                            << lm << true;
+        QTest::newRow("weak ETag falls back to Last-Modified")
+            << QByteArray("bytes") << QByteArray("W/\"a\"") << lm << 206 << rest << QByteArray() << lm << true;
+        QTest::newRow("weak ETag alone") << QByteArray("bytes") << QByteArray("W/\"a\"") << QByteArray() << 206 << rest
+                                         << QByteArray() << QByteArray() << true;
+        QTest::newRow("no validator") << QByteArray("bytes") << QByteArray() << QByteArray() << 206 << rest
+                                      << QByteArray() << QByteArray() << true;
+        QTest::newRow("ranges not advertised") << QByteArray() << QByteArray("\"a\"") << lm << 206 << rest
+                                               << QByteArray() << QByteArray() << true;
+        QTest::newRow("Accept-Ranges: none") << QByteArray("none") << QByteArray("\"a\"") << lm << 206 << rest
+                                             << QByteArray() << QByteArray() << true;
+        QTest::newRow("200 to the range") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 200 << QByteArray()
+                                          << QByteArray("\"a\"") << QByteArray("\"a\"") << false;
+        QTest::newRow("starts early") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
+                                      << QByteArray("bytes 399-999/1000") << QByteArray() << QByteArray("\"a\"")
+                                      << false;
+        QTest::newRow("starts late") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
+                                     << QByteArray("bytes 401-999/1000") << QByteArray() << QByteArray("\"a\"") << false;
+        QTest::newRow("another total") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
+                                       << QByteArray("bytes 400-1099/1100") << QByteArray() << QByteArray("\"a\"")
+                                       << false;
+        QTest::newRow("stops short of the end") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
+                                                << QByteArray("bytes 400-899/1000") << QByteArray()
+                                                << QByteArray("\"a\"") << false;
+        QTest::newRow("unknown total") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
+                                       << QByteArray("bytes 400-999/*") << QByteArray() << QByteArray("\"a\"") << false;
+        QTest::newRow("another ETag") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << rest
+                                      << QByteArray("\"b\"") << QByteArray("\"a\"") << false;
+        QTest::newRow("no Content-Range") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << QByteArray()
+                                          << QByteArray() << QByteArray("\"a\"") << false;
+    }
+    void continuationIsJudged() {
+        QFETCH(QByteArray, acceptRanges);
+        QFETCH(QByteArray, etag);
+        QFETCH(QByteArray, lastModified);
+        QFETCH(int, status);
+        QFETCH(QByteArray, contentRange);
+        QFETCH(QByteArray, answerEtag);
+        QFETCH(QByteArray, validator);
+        QFETCH(bool, accepted);
+        HttpsTransfer::Result first;
+        first.statusCode = 200;
+        first.contentLength = 1000;
+        first.acceptRanges = acceptRanges;
+        first.etag = etag;
+        first.lastModified = lastModified;
+        QCOMPARE(Resume::canContinue(first), !validator.isEmpty());
+        if (!validator.isEmpty()) {
+            QCOMPARE(Resume::validatorFor(first), validator);
+            QVERIFY(Resume::requestHeaders(first, 400).contains("If-Range: " + validator));
+        }
+        HttpsTransfer::Result answer;
+        answer.statusCode = status;
+        answer.contentRange = contentRange;
+        answer.etag = answerEtag;
+        QCOMPARE(Resume::acceptsContinuation(first, answer, 400), accepted);
     }
 
     void twoRunsOfOneNameHandOverOnlyWholeFiles() {

@@ -23,6 +23,16 @@ behaviours that real servers show when things go wrong:
   /_/burst/BYTES/MS/COUNT     BYTES at once, then COUNT more, one every MS milliseconds
   /_/endless                  a body without length that never ends
   /_/sigcount                 how many requests for a path ending in ".sig" it has seen
+  /_/ranges/KIND/KEY/AT/CUTS/NAME  the file NAME with byte ranges; each of the first CUTS
+                              requests under KEY is cut after AT body bytes. A Range request
+                              gets a 206 when its If-Range matches, else the whole file. KIND:
+                                ok            ETag and Last-Modified
+                                lastmodified  Last-Modified only
+                                noranges      an ETag but no Accept-Ranges
+                                newetag       each request a new ETag, a 206 all the same
+                                wrongoffset   a 206 that starts 1000 bytes early
+                                fullanswer    a 200 with the whole file to every Range
+  /_/requests/KEY             how many requests /_/ranges has seen under KEY
   NAME (missing) + NAME.tohttp  a file NAME that is missing but has NAME.tohttp beside it
                               is redirected to the plain-http listener
 
@@ -30,6 +40,7 @@ A second HTTPS listener (wrongname=PORT) serves the same site with a certificate
 same CA, issued for another host name.
   .../slowfail-MS-COUNT.exe   COUNT 4 KiB blocks MS milliseconds apart, then cut short
                               (a file name, so that a version file can point at it)
+  .../cut-AT-CUTS-TAG.exe     that file as /_/ranges/ok/ serves it, keyed by its path
 
 A third HTTPS listener (tls11=PORT) serves the same site over TLS 1.1 and nothing newer, as
 an old server would. A client refuses it by itself only where its TLS library's settings
@@ -42,6 +53,7 @@ it listens.
 import argparse
 import gzip
 import http.server
+import mmap
 import os
 import pathlib
 import re
@@ -57,6 +69,7 @@ import warnings
 HTTP_COUNT = 0
 SIG_COUNT = 0
 HTTP_LOCK = threading.Lock()
+RANGE_REQUESTS = {}
 
 
 def make_certificates(folder: pathlib.Path):
@@ -134,11 +147,59 @@ class Site(http.server.BaseHTTPRequestHandler):
             time.sleep(interval)
         self.close_connection = True
 
+    def ranges(self, kind, key, cut_at, cuts, name):
+        path = (self.root / urllib.parse.unquote(name)).resolve()
+        if self.root.resolve() not in path.parents or not path.is_file():
+            return self.not_found()
+        # Mapped, not read: a benchmark's large file must not cost a read per request.
+        with open(path, "rb") as file:
+            data = mmap.mmap(file.fileno(), 0, access=mmap.ACCESS_READ) if path.stat().st_size else b""
+        with HTTP_LOCK:
+            seen = RANGE_REQUESTS.get(key, 0)
+            RANGE_REQUESTS[key] = seen + 1
+        etag = f'"v{seen + 1}"' if kind == "newetag" else '"v1"'
+        modified = "Tue, 01 Dec 2026 10:00:00 GMT"
+        start = 0
+        asked = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", ""))
+        if asked and kind != "noranges":
+            validator = self.headers.get("If-Range", "")
+            matches = validator == modified if kind == "lastmodified" else validator == etag
+            if kind == "newetag" or (matches and kind != "fullanswer"):
+                start = int(asked.group(1))
+                if kind == "wrongoffset":
+                    start = max(0, start - 1000)
+        self.send_response(206 if start or (asked and kind in ("newetag", "wrongoffset")) else 200)
+        if kind != "noranges":
+            self.send_header("Accept-Ranges", "bytes")
+        if kind != "lastmodified":
+            self.send_header("ETag", etag)
+        self.send_header("Last-Modified", modified)
+        if self.send_response_code == 206:
+            self.send_header("Content-Range", f"bytes {start}-{len(data) - 1}/{len(data)}")
+        body = memoryview(data)[start:]  # no copies: the file may be large
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        if seen < cuts:
+            body = body[:cut_at]
+            self.close_connection = True
+        try:
+            self.wfile.write(body)
+            self.wfile.flush()
+        except OSError:
+            pass
+
+    def send_response(self, code, message=None):
+        self.send_response_code = code
+        super().send_response(code, message)
+
     def do_GET(self):
         path = urllib.parse.urlsplit(self.path).path
         slowfail = re.fullmatch(r".*/slowfail-(\d+)-(\d+)\.exe", path)
         if slowfail:
             return self.slow_failure(int(slowfail.group(1)) / 1000.0, int(slowfail.group(2)))
+        cut = re.fullmatch(r".*/cut-(\d+)-(\d+)-\w+\.exe", path)
+        if cut:
+            return self.ranges("ok", path, int(cut.group(1)), int(cut.group(2)), path.lstrip("/"))
         if path.endswith(".sig"):
             global SIG_COUNT
             with HTTP_LOCK:
@@ -269,6 +330,12 @@ class Site(http.server.BaseHTTPRequestHandler):
                 time.sleep(0.01)
             data = self.file_bytes(name)
             return self.send_body(200, data) if data is not None else self.not_found()
+        if kind == "ranges":
+            return self.ranges(args[0], args[1], int(args[2]), int(args[3]), "/".join(args[4:]))
+        if kind == "requests":
+            with HTTP_LOCK:
+                count = RANGE_REQUESTS.get(args[0], 0)
+            return self.send_body(200, str(count).encode(), content_type="text/plain")
         if kind == "sigcount":
             with HTTP_LOCK:
                 return self.send_body(200, str(SIG_COUNT).encode(), content_type="text/plain")

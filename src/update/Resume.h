@@ -1,0 +1,38 @@
+#pragma once
+
+#include "HttpsTransfer.h"
+
+#include <QByteArray>
+#include <QList>
+#include <optional>
+
+// Whether a transfer that broke off can be continued, and whether a server's answer to the
+// continuation is the rest of the very same file. Plain functions: the loop that uses them
+// is in StagedDownload.
+namespace Resume {
+
+// The validator a continuation sends in If-Range: the first response's strong ETag, or
+// failing that its Last-Modified. Empty when it carried neither.
+QByteArray validatorFor(const HttpsTransfer::Result& first);
+
+// A first response can be continued when it was a 200 of announced length that advertised
+// byte ranges and carried a validator.
+bool canContinue(const HttpsTransfer::Result& first);
+
+// The request lines asking for the rest of the first response's file after `held` bytes.
+QList<QByteArray> requestHeaders(const HttpsTransfer::Result& first, std::int64_t held);
+
+struct ContentRange {
+    std::int64_t first = -1;
+    std::int64_t last = -1;
+    std::int64_t total = -1;
+};
+// "bytes FIRST-LAST/TOTAL"; nothing for any other form ("*" totals included).
+std::optional<ContentRange> parseContentRange(const QByteArray& value);
+
+// Only a 206 whose range starts exactly at `held`, runs to the end and has the first
+// response's total, from the same file (the same ETag, when both carry one).
+bool acceptsContinuation(const HttpsTransfer::Result& first, const HttpsTransfer::Result& answer,
+                         std::int64_t held);
+
+} // namespace Resume
