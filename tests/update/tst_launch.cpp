@@ -60,6 +60,19 @@ class LaunchTest : public QObject {
         return run;
     }
 
+    // Publishes a release signed by a fresh maker's key, with the program signed by that key
+    // (or by another when makersOwn is false), and makes this run trust the maker's key.
+    void publishSignedRelease(const QTemporaryDir& keys, const QString& versionName, const QByteArray& versionFile,
+                              const QString& program, const QByteArray& body, bool makersOwn) {
+        QString makerPublic, otherPublic;
+        const QByteArray maker = makeKey(keys.path(), QStringLiteral("maker"), &makerPublic);
+        const QByteArray other = makeKey(keys.path(), QStringLiteral("other"), &otherPublic);
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        site->publish(versionName + ".sig", versionSignatureFor(maker, versionName, versionFile, now - 60, now + 3600));
+        site->publish(program + ".sig", releaseSignatureFor(makersOwn ? maker : other, program, body, versionFile));
+        qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
+    }
+
 private slots:
     void initTestCase() {
         installFontSubstitutes();
@@ -152,17 +165,8 @@ private slots:
         if (served)
             site->publish(name, "served");
         QTemporaryDir keys;
-        if (badSignature) {
-            QString makerPublic, otherPublic;
-            const QByteArray maker = makeKey(keys.path(), QStringLiteral("maker"), &makerPublic);
-            const QByteArray other = makeKey(keys.path(), QStringLiteral("other"), &otherPublic);
-            // The release itself is the maker's; only the program's signature is not.
-            const qint64 now = QDateTime::currentSecsSinceEpoch();
-            site->publish(QStringLiteral("twvtest.vn.sig"),
-                          versionSignatureFor(maker, QStringLiteral("twvtest.vn"), versionFile, now - 60, now + 3600));
-            site->publish(name + ".sig", releaseSignatureFor(other, name, "served", versionFile));
-            qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
-        }
+        if (badSignature) // the release itself is the maker's; only the program's signature is not
+            publishSignedRelease(keys, QStringLiteral("twvtest.vn"), versionFile, name, "served", false);
         if (present)
             p.writeFile(name, "the user's own");
         TUpdateForm form;
@@ -237,17 +241,9 @@ private slots:
         if (served != QLatin1String("none"))
             site->publish(installer, body);
         QTemporaryDir keys;
-        if (served.endsWith(QLatin1String("signed"))) {
-            QString makerPublic, otherPublic;
-            const QByteArray maker = makeKey(keys.path(), QStringLiteral("maker"), &makerPublic);
-            const QByteArray other = makeKey(keys.path(), QStringLiteral("other"), &otherPublic);
-            const qint64 now = QDateTime::currentSecsSinceEpoch();
-            site->publish(QStringLiteral("twv2.vn.sig"),
-                          versionSignatureFor(maker, QStringLiteral("twv2.vn"), versionFile, now - 60, now + 86400));
-            site->publish(installer + ".sig", releaseSignatureFor(served == QLatin1String("signed") ? maker : other,
-                                                                 installer, body, versionFile));
-            qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
-        }
+        if (served.endsWith(QLatin1String("signed")))
+            publishSignedRelease(keys, QStringLiteral("twv2.vn"), versionFile, installer, body,
+                                 served == QLatin1String("signed"));
         TUpdateForm form;
         form.resumePauseMs = 10;
         int shown = -1;

@@ -34,6 +34,16 @@ QByteArray readFile(const QString& path) {
 }
 } // namespace
 
+// Presses Enter (the default "Download Now...") once the window is up, and closes it if it
+// is still open afterwards.
+void pressEnterOnceShown(TUpdateForm& form) {
+    whenShown(&form, [&form] {
+        QTest::keyClick(&form, Qt::Key_Return);
+        if (form.isVisible())
+            form.close();
+    });
+}
+
 class SignatureTest : public QObject {
     Q_OBJECT
     TestSite* site = nullptr;
@@ -224,11 +234,7 @@ private slots:
         for (const QString& mode : {runModeText(RunModeCode::UpdateV2), runModeText(RunModeCode::DatabaseEngine)}) {
             PlatformScope scope;
             TUpdateForm form;
-            whenShown(&form, [&] {
-                QTest::keyClick(&form, Qt::Key_Return);
-                if (form.isVisible())
-                    form.close();
-            });
+            pressEnterOnceShown(form);
             form.ShowModalUpdate(mode);
             QCOMPARE(scope.platform.opened.size(), 1);
         }
@@ -463,11 +469,7 @@ private slots:
         qputenv("TALLYAID_UPDATE_KEY_FILE", makerPublic.toUtf8());
         PlatformScope scope;
         TUpdateForm form;
-        whenShown(&form, [&] {
-            QTest::keyClick(&form, Qt::Key_Return);
-            if (form.isVisible())
-                form.close();
-        });
+        pressEnterOnceShown(form);
         form.ShowModalUpdate(QStringLiteral("2"));
         qunsetenv("TALLYAID_UPDATE_KEY_FILE");
         QCOMPARE(scope.platform.opened.size(), 1);
