@@ -42,14 +42,14 @@ std::optional<ContentRange> parseContentRange(const QByteArray& value) {
     const QByteArray text = value.trimmed();
     if (!text.toLower().startsWith("bytes "))
         return std::nullopt;
-    const QByteArray spec = text.mid(6).trimmed();
-    const int dash = spec.indexOf('-');
-    const int slash = spec.indexOf('/');
+    const QByteArray bounds = text.mid(6).trimmed();
+    const int dash = bounds.indexOf('-');
+    const int slash = bounds.indexOf('/');
     if (dash <= 0 || slash <= dash + 1)
         return std::nullopt;
     ContentRange range;
-    if (!parseCount(spec.left(dash), &range.first) || !parseCount(spec.mid(dash + 1, slash - dash - 1), &range.last) ||
-        !parseCount(spec.mid(slash + 1), &range.total))
+    if (!parseCount(bounds.left(dash), &range.first) || !parseCount(bounds.mid(dash + 1, slash - dash - 1), &range.last) ||
+        !parseCount(bounds.mid(slash + 1), &range.total))
         return std::nullopt;
     if (range.first > range.last || range.last >= range.total)
         return std::nullopt;
