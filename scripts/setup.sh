@@ -14,6 +14,11 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix
 )
+# The Windows build and its test stage: the cross-compilers, the sources' tools, the host
+# Qt's code generators, Wine, and a code-signing tool for the stage's signed stand-in.
+if [ "${1:-}" = --windows ]; then
+  packages+=(dpkg-dev ninja-build qt6-base-dev-tools wine wine64 osslsigncode)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -40,18 +40,25 @@ AnsiTextFile::AnsiTextFile(const QString& path) : m_path(path) {
         throw TallyError(error);
 }
 
+AnsiTextFile::AnsiTextFile(const QString& path, const QByteArray& content) : m_path(path), m_device(&m_buffer) {
+    if (content.size() > MaxFileBytes)
+        throw TallyError(QStringLiteral("\"%1\" is larger than %2 bytes").arg(m_path).arg(MaxFileBytes));
+    m_buffer.setData(content);
+    m_buffer.open(QIODevice::ReadOnly);
+}
+
 bool AnsiTextFile::atEnd() const {
-    return m_file.atEnd();
+    return m_device->atEnd();
 }
 
 QString AnsiTextFile::readLine() {
     // Read at most one byte past the limit so that an over-long line is caught without
     // holding more than that in memory.
-    QByteArray line = m_file.readLine(MaxLineBytes + 3);
-    if (line.isEmpty() && m_file.error() != QFileDevice::NoError)
+    QByteArray line = m_device->readLine(MaxLineBytes + 3);
+    if (line.isEmpty() && m_device == &m_file && m_file.error() != QFileDevice::NoError)
         throw TallyError(m_file.errorString());
     // A pseudo-file reports no size and may never end.
-    if (m_file.pos() > MaxFileBytes)
+    if (m_device->pos() > MaxFileBytes)
         throw TallyError(QStringLiteral("\"%1\" is larger than %2 bytes").arg(m_path).arg(MaxFileBytes));
     if (line.endsWith('\n'))
         line.chop(1);

@@ -2,6 +2,7 @@
 
 #include "FileOps.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QString>
 
@@ -17,6 +18,9 @@ public:
     // Opens for reading; raises when the file is missing, is not a regular file (a named
     // pipe, a device), is larger than MaxFileBytes or cannot be opened.
     explicit AnsiTextFile(const QString& path);
+    // The same reading over bytes already held (a file read through a handle this program
+    // holds); `path` names it in messages. Raises when there are more than MaxFileBytes.
+    AnsiTextFile(const QString& path, const QByteArray& content);
     bool atEnd() const;
     // Next line without its line end; empty past the end. A line over MaxLineBytes raises.
     QString readLine();
@@ -30,4 +34,6 @@ public:
 private:
     QString m_path;
     QFile m_file;
+    QBuffer m_buffer;
+    QIODevice* m_device = &m_file;
 };

@@ -46,9 +46,16 @@ bool renameOwnedFile(int fd, const QString& from, const QString& to, QString* er
 // name and lose its file instead. removeByName does the removal where a name is needed.
 void discardOwnedFile(int fd, const QString& path, const std::function<void(const QString&)>& removeByName);
 // Lets go of the writable handle and returns one that only reads, under which nobody may
-// write or delete the file (Windows); on Linux the same descriptor. -1 when the file under
-// `path` is no longer the one that was held.
-int holdForStart(int fd, const QString& path);
+// write, rename or delete the file (Windows); on Linux the same descriptor. -1 when the file
+// under `path` is no longer the one that was held, or is a link. *reopened tells whether the
+// file was let go for a moment (Windows): then its bytes must be checked again.
+int holdForStart(int fd, const QString& path, bool* reopened);
+
+// Whether the server certificate of an established Schannel session (`session`, the
+// library's CtxtHandle) chains to a root the system trusts and names `host`, judged by the
+// system's own SSL policy; on failure *why says what failed. Always true where the system
+// has no such store (Linux): there the TLS library checks against its CA files.
+bool systemTrustsServer(void* session, const QString& host, QString* why);
 
 // Starts writing each finished stretch of a file to the disk while the rest still arrives,
 // and keeps the amount not yet on disk bounded, so that the closing flush has little left.

@@ -53,11 +53,19 @@ public:
     // The first name findFiles would give, or an empty text; without listing the whole folder.
     virtual QString findFirstFile(const QString& folder, const QString& mask) const = 0;
 
-    // Whether the program at path carries a valid code signature (Windows: Authenticode,
-    // through WinVerifyTrust) made by publisher, the signer's name compared exactly.
-    // NotApplicable where the system has no such signatures (Linux); only Invalid fails.
+    // Who must have signed a program: its signer's subject, each part compared exactly.
+    struct Publisher {
+        QString name;         // common name (CN), the name the system shows
+        QString organisation; // O
+        QString locality;     // L
+        QString country;      // C, two letters
+    };
+    // Whether the program open as `fd` (named `path`) carries a valid code signature
+    // (Windows: Authenticode, through WinVerifyTrust, read through that very handle) whose
+    // signer's subject is the publisher's. NotApplicable where the system has no such
+    // signatures (Linux); only Invalid fails.
     enum class PublisherCheck { Valid, NotApplicable, Invalid };
-    virtual PublisherCheck checkPublisherSignature(const QString& path, const QString& publisher) const = 0;
+    virtual PublisherCheck checkPublisherSignature(int fd, const QString& path, const Publisher& publisher) const = 0;
 };
 
 // The implementation for the system the program was built for.

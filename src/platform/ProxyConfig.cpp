@@ -1,23 +1,33 @@
 #include "ProxyConfig.h"
 
-#include <QRegularExpression>
+#include "SystemPlatform.h"
+
 #include <QStringList>
 
+// No regular expressions here: this runs on the transfer's thread, and Qt's expression
+// engine keeps per-thread state that a thread Qt did not start may free wrongly on exit.
 namespace {
 QStringList entries(const QString& list) {
-    return list.split(QRegularExpression(QStringLiteral("[;\\s]+")), Qt::SkipEmptyParts);
+    QStringList result;
+    QString entry;
+    for (const QChar c : list) {
+        if (c == u';' || c.isSpace()) {
+            if (!entry.isEmpty())
+                result << entry;
+            entry.clear();
+        } else {
+            entry += c;
+        }
+    }
+    if (!entry.isEmpty())
+        result << entry;
+    return result;
 }
 
 QString withScheme(const QString& address, const QString& scheme) {
     return address.contains(QLatin1String("://")) ? address : scheme + QStringLiteral("://") + address;
 }
 
-bool wildcardMatch(const QString& pattern, const QString& host) {
-    const QString regex = QRegularExpression::wildcardToRegularExpression(pattern, QRegularExpression::UnanchoredWildcardConversion);
-    return QRegularExpression(QLatin1Char('^') + regex + QLatin1Char('$'), QRegularExpression::CaseInsensitiveOption)
-        .match(host)
-        .hasMatch();
-}
 } // namespace
 
 bool bypassesProxy(const QString& bypassList, const QString& host) {
@@ -27,7 +37,7 @@ bool bypassesProxy(const QString& bypassList, const QString& host) {
                 return true;
             continue;
         }
-        if (wildcardMatch(pattern, host))
+        if (matchesWildcard(host, pattern))
             return true;
     }
     return false;

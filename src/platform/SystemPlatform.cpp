@@ -37,6 +37,22 @@ QString withTrailingSeparator(const QString& folder) {
     return folder + sep;
 }
 
+bool subjectIsPublisher(const QList<QPair<QString, QString>>& subject, const Platform::Publisher& publisher) {
+    const QPair<QString, QString> wanted[] = {{QStringLiteral("CN"), publisher.name},
+                                              {QStringLiteral("O"), publisher.organisation},
+                                              {QStringLiteral("L"), publisher.locality},
+                                              {QStringLiteral("C"), publisher.country}};
+    for (const auto& [attribute, value] : wanted) {
+        int seen = 0;
+        for (const auto& part : subject)
+            if (part.first == attribute && (++seen > 1 || part.second != value))
+                return false;
+        if (seen != 1 || value.isEmpty())
+            return false;
+    }
+    return true;
+}
+
 bool matchesWildcard(const QString& name, const QString& mask) {
     // Iterative matcher with backtracking to the last "*": linear in practice, no recursion.
     qsizetype n = 0, m = 0, starAt = -1, resumeAt = 0;

@@ -2,6 +2,9 @@
 
 #include "Platform.h"
 
+#include <QList>
+#include <QPair>
+
 // The real services: Qt's message boxes, input box, clipboard and screens, and the
 // operating system's shell and file search.
 class SystemPlatform : public Platform {
@@ -22,8 +25,14 @@ public:
     bool deleteFile(const QString& path) override;
     QStringList findFiles(const QString& folder, const QString& mask) const override;
     QString findFirstFile(const QString& folder, const QString& mask) const override;
-    PublisherCheck checkPublisherSignature(const QString& path, const QString& publisher) const override;
+    PublisherCheck checkPublisherSignature(int fd, const QString& path, const Publisher& publisher) const override;
 };
+
+// Whether a signer's subject, as (attribute, value) pairs in the certificate's order with
+// attributes named "CN", "O", "L", "C" (any other as it comes), is the publisher's: each of
+// the four exactly once and exactly equal. A look-alike (another organisation under the same
+// name, a second O, a trailing blank) is not.
+bool subjectIsPublisher(const QList<QPair<QString, QString>>& subject, const Platform::Publisher& publisher);
 
 // The order of a folder search where the system gives none: by name ignoring ASCII case,
 // ties broken by the exact name.

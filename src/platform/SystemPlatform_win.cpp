@@ -11,6 +11,9 @@
 #include <fcntl.h>
 #include <winhttp.h>
 #include <wintrust.h>
+#define SECURITY_WIN32
+#include <security.h>
+#include <schannel.h>
 #include <softpub.h>
 
 #include <QUrl>
@@ -211,8 +214,10 @@ int createOwnedFile(const QString& path, const std::function<void(const QString&
     for (int attempt = 0; attempt < 3; ++attempt) {
         // Created afresh and opened without sharing: nobody else can open, write or delete it
         // while this run holds it. DELETE access lets the handle itself rename or remove it.
+        // A link or junction under the name is that name itself, never followed: a dangling
+        // link would otherwise create its target, wherever it points.
         HANDLE handle = CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
             if (fd < 0) {
@@ -266,15 +271,21 @@ void discardOwnedFile(int fd, const QString& path, const std::function<void(cons
     _close(fd);
 }
 
-int holdForStart(int fd, const QString& path) {
+int holdForStart(int fd, const QString& path, bool* reopened) {
     const FileIdentity checked = identityOfOpenFile(fd);
+    // A handle that shares nothing cannot be narrowed: it is closed and the file opened anew,
+    // and in between anyone allowed to write the folder could change it. The caller hashes
+    // the bytes again through the new handle.
+    *reopened = true;
     _close(fd);
-    // Readable by the shell, but neither writable nor deletable while we hold it.
+    // Readable by the shell, but neither writable, renamable nor deletable while we hold it.
     HANDLE handle = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return -1;
-    if (identityOfHandle(handle) != checked) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (identityOfHandle(handle) != checked || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks != 1) {
         CloseHandle(handle);
         return -1;
     }
@@ -284,16 +295,93 @@ int holdForStart(int fd, const QString& path) {
     return held;
 }
 
+bool systemTrustsServer(void* session, const QString& host, QString* why) {
+    const auto refuse = [why](const QString& text) {
+        if (why)
+            *why = text;
+        return false;
+    };
+    auto* context = static_cast<CtxtHandle*>(session);
+    PCCERT_CONTEXT server = nullptr;
+    if (!context ||
+        QueryContextAttributesW(context, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &server) != SEC_E_OK || !server)
+        return refuse(QStringLiteral("the server sent no certificate"));
+    // The chain as the server sent it, intermediates included, against the system's roots.
+    CERT_CHAIN_PARA chainPara{};
+    chainPara.cbSize = sizeof chainPara;
+    LPSTR serverAuth[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
+    chainPara.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    chainPara.RequestedUsage.Usage.cUsageIdentifier = 1;
+    chainPara.RequestedUsage.Usage.rgpszUsageIdentifier = serverAuth;
+    PCCERT_CHAIN_CONTEXT chain = nullptr;
+    const BOOL built = CertGetCertificateChain(nullptr, server, nullptr, server->hCertStore, &chainPara, 0, nullptr, &chain);
+    bool trusted = false;
+    QString problem = QStringLiteral("no chain to a trusted root");
+    if (built && chain) {
+        std::wstring name = host.toStdWString();
+        SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
+        ssl.cbSize = sizeof ssl;
+        ssl.dwAuthType = AUTHTYPE_SERVER;
+        ssl.pwszServerName = name.data();
+        CERT_CHAIN_POLICY_PARA policyPara{};
+        policyPara.cbSize = sizeof policyPara;
+        policyPara.pvExtraPolicyPara = &ssl;
+        CERT_CHAIN_POLICY_STATUS status{};
+        status.cbSize = sizeof status;
+        if (CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policyPara, &status)) {
+            trusted = status.dwError == 0;
+            if (!trusted)
+                problem = windowsMessage(status.dwError);
+        }
+        CertFreeCertificateChain(chain);
+    }
+    CertFreeCertificateContext(server);
+    return trusted || refuse(problem);
+}
+
 void WriteBehind::wrote(qint64 bytes) {
     m_written += bytes; // the closing FlushFileBuffers does the work here
     m_started = m_written;
     Q_UNUSED(m_fd);
 }
 
-Platform::PublisherCheck SystemPlatform::checkPublisherSignature(const QString& path, const QString& publisher) const {
-    // Held open without write sharing while it is checked: nobody can swap the contents meanwhile.
-    HANDLE file = CreateFileW(reinterpret_cast<LPCWSTR>(path.utf16()), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+namespace {
+// The subject of a certificate as (attribute, value) pairs in its own order.
+QList<QPair<QString, QString>> subjectOf(PCCERT_CONTEXT cert) {
+    QList<QPair<QString, QString>> subject;
+    CERT_NAME_INFO* name = nullptr;
+    DWORD size = 0;
+    if (!CryptDecodeObjectEx(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, X509_NAME, cert->pCertInfo->Subject.pbData,
+                             cert->pCertInfo->Subject.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &name, &size))
+        return subject;
+    const struct {
+        const char* oid;
+        const char* key;
+    } known[] = {{szOID_COMMON_NAME, "CN"}, {szOID_ORGANIZATION_NAME, "O"}, {szOID_LOCALITY_NAME, "L"},
+                 {szOID_COUNTRY_NAME, "C"}};
+    for (DWORD i = 0; i < name->cRDN; ++i) {
+        for (DWORD j = 0; j < name->rgRDN[i].cRDNAttr; ++j) {
+            CERT_RDN_ATTR& attr = name->rgRDN[i].rgRDNAttr[j];
+            QString key = QString::fromLatin1(attr.pszObjId);
+            for (const auto& k : known)
+                if (qstrcmp(attr.pszObjId, k.oid) == 0)
+                    key = QString::fromLatin1(k.key);
+            const DWORD length = CertRDNValueToStrW(attr.dwValueType, &attr.Value, nullptr, 0);
+            std::wstring value(length, L'\0');
+            CertRDNValueToStrW(attr.dwValueType, &attr.Value, value.data(), length);
+            subject.append({key, QString::fromWCharArray(value.c_str())});
+        }
+    }
+    LocalFree(name);
+    return subject;
+}
+} // namespace
+
+Platform::PublisherCheck SystemPlatform::checkPublisherSignature(int fd, const QString& path,
+                                                                 const Publisher& publisher) const {
+    // Read through the download's own handle, which nobody else may write while it is held:
+    // the bytes checked are the bytes that will be started.
+    HANDLE file = handleOf(fd);
     if (file == INVALID_HANDLE_VALUE)
         return PublisherCheck::Invalid;
     WINTRUST_FILE_INFO fileInfo{};
@@ -316,15 +404,12 @@ Platform::PublisherCheck SystemPlatform::checkPublisherSignature(const QString& 
         CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
         CRYPT_PROVIDER_SGNR* signer = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
         CRYPT_PROVIDER_CERT* leaf = signer ? WTHelperGetProvCertFromChain(signer, 0) : nullptr;
-        if (leaf && leaf->pCert) {
-            wchar_t name[512] = {};
-            const DWORD length = CertGetNameStringW(leaf->pCert, CERT_NAME_SIMPLE_DISPLAY_TYPE, 0, nullptr, name, 512);
-            valid = length > 1 && !publisher.isEmpty() && QString::fromWCharArray(name) == publisher;
-        }
+        // The whole subject, not only the name the system shows: anyone can buy a
+        // certificate for a look-alike name.
+        valid = leaf && leaf->pCert && subjectIsPublisher(subjectOf(leaf->pCert), publisher);
     }
     data.dwStateAction = WTD_STATEACTION_CLOSE;
     WinVerifyTrust(noWindow, &action, &data);
-    CloseHandle(file);
     return valid ? PublisherCheck::Valid : PublisherCheck::Invalid;
 }
 

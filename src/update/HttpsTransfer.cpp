@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QFileInfo>
+#include <QUrl>
 #include "TlsTrust.h"
+#include "platform/FileOps.h"
 #include "platform/ProxyConfig.h"
 #include <curl/curl.h>
 
@@ -70,6 +72,8 @@ struct HttpsTransfer::State {
     bool reportBody = false;     // status below 300: progress is reported
     std::int64_t contentLength = -1;
     bool aborted = false;
+    bool systemChecksServer = false;        // the server's certificate is judged here too
+    QString certificateProblem;             // why the system refused it
     bool tooLarge = false;
     bool unsupportedCoding = false;
     QByteArray coding;
@@ -245,6 +249,21 @@ static int onTick(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 // Called once the connection stands, just before each request (redirects included).
 static int onRequest(void* user, char*, char*, int, int) {
     auto* s = static_cast<HttpsTransfer::State*>(user);
+    // Schannel checks the server against the system's store by itself, but not everywhere
+    // it runs (Wine's does not at all): the system's own SSL policy judges it again here,
+    // before anything is sent.
+    if (s->systemChecksServer) {
+        const curl_tlssessioninfo* tls = nullptr;
+        char* effective = nullptr;
+        curl_easy_getinfo(s->curl, CURLINFO_EFFECTIVE_URL, &effective);
+        const QString host = effective ? QUrl(QString::fromUtf8(effective)).host() : QString();
+        QString why;
+        if (curl_easy_getinfo(s->curl, CURLINFO_TLS_SSL_PTR, &tls) != CURLE_OK || !tls ||
+            tls->backend != CURLSSLBACKEND_SCHANNEL || !systemTrustsServer(tls->internals, host, &why)) {
+            s->certificateProblem = why.isEmpty() ? QStringLiteral("no TLS session to check") : why;
+            return CURL_PREREQFUNC_ABORT;
+        }
+    }
     // Whether headers arrived is a question about this request, not about a redirect before it.
     s->statusCode = 0;
     s->touch();
@@ -353,6 +372,8 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
         TALLYAID_REQUIRE(CURLOPT_PROXY, proxyBytes.constData()); // "" means no proxy
     if (!caFile.isEmpty())
         TALLYAID_REQUIRE(CURLOPT_CAINFO, caFile.constData());
+    // With a CA file the library checks chain and name itself against that file alone.
+    state.systemChecksServer = tls.library == Tls::Library::Schannel && caFile.isEmpty();
     if (m_settings.maxBodyBytes >= 0)
         TALLYAID_REQUIRE(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_settings.maxBodyBytes));
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L);
@@ -410,7 +431,10 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
     if (parts.size() > 2)
         result.statusText = QString::fromLatin1(state.statusLine.mid(parts[0].size() + parts[1].size() + 2));
 
-    if (state.aborted) {
+    if (!state.certificateProblem.isEmpty()) {
+        result.outcome = Outcome::OtherFailure; // as the library's own certificate refusal
+        result.errorMessage = QStringLiteral("SSL peer certificate was not OK: ") + state.certificateProblem;
+    } else if (state.aborted) {
         result.outcome = Outcome::Aborted;
     } else if (code == CURLE_OK) {
         result.outcome = Outcome::Completed;

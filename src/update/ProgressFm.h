@@ -69,7 +69,9 @@ public:
     void DownloadFromSite(const QString& RemoteName, const QString& LocalName);
     // With a SignatureUrl (a program from the maker's folder, in a build that carries the
     // maker's key) the file takes its name only once the signature there has been checked.
-    void DownloadFile(const QString& Url, const QString& LocalName, const QString& SignatureUrl = QString());
+    // judgeHeld, when set, checks the staged file through its handle before it is named.
+    void DownloadFile(const QString& Url, const QString& LocalName, const QString& SignatureUrl = QString(),
+                      const std::function<bool(int fd, const QString& path)>& judgeHeld = {});
     // Progress handler; called on the transfer's thread. Returns the abort answer.
     bool NetHTTPClientReceiveData(qint64 AContentLength, qint64 AReadCount);
     void ShowDetails(const QString& Text);

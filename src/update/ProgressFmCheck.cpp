@@ -2,6 +2,7 @@
 #include "ProgressFm.h"
 
 #include "FileNames.h"
+#include "StagedDownload.h"
 #include "Signature.h"
 #include "VersionFile.h"
 
@@ -9,9 +10,12 @@
 #include "platform/Error.h"
 #include "widgets/StyledButton.h"
 
+#include <QCryptographicHash>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+
+#include <optional>
 
 namespace {
 QString displayedVersion(Currency value) {
@@ -34,15 +38,24 @@ void TUpdateForm::CheckForUpdatesBtnClick() {
             shown = true;
         }
         {
+            // The bytes just fetched are read through the download's own handle: exactly what
+            // was hashed, and on Windows nothing else may open the file while it is held.
+            const std::optional<QByteArray> fetched =
+                shown || !m_fetched ? std::nullopt : m_fetched->readNamed(AnsiTextFile::MaxFileBytes);
+            m_fetched.reset();
             // With the maker's key, only the very bytes whose signature was accepted are read.
             if (!UpdateSignature::trustedKey().isEmpty() &&
-                (m_acceptedVersionFile.isEmpty() ||
-                 UpdateSignature::sha256OfFile(ProgramFolder + name) != m_acceptedVersionFile))
+                (m_acceptedVersionFile.isEmpty() || !fetched ||
+                 QCryptographicHash::hash(*fetched, QCryptographicHash::Sha256) != m_acceptedVersionFile))
                 throw TallyError(QStringLiteral("%1 is not the version file that was accepted").arg(name));
             // After a failed download the file is normally gone and this raises; an older
             // copy that survived is read, but the window stays in the problem view.
-            AnsiTextFile file(ProgramFolder + name);
-            const VersionFile version = VersionFile::read(file);
+            std::optional<AnsiTextFile> file;
+            if (fetched)
+                file.emplace(ProgramFolder + name, *fetched);
+            else
+                file.emplace(ProgramFolder + name);
+            const VersionFile version = VersionFile::read(*file);
             if (!version.empty) {
                 LatestVersion = version.latest;
                 LatestVersionSuffix = version.suffix;

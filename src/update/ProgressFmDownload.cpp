@@ -24,7 +24,7 @@
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
+#include <memory>
 
 namespace {
 QString escapedName(const QString& name) {
@@ -43,7 +43,8 @@ void TUpdateForm::DownloadFromSite(const QString& RemoteName, const QString& Loc
                  signedProgram ? folder + escapedName(RemoteName + QStringLiteral(".sig")) : QString());
 }
 
-void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, const QString& SignatureUrl) {
+void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, const QString& SignatureUrl,
+                               const std::function<bool(int fd, const QString& path)>& judgeHeld) {
     ShowDetails(LocalName);
     FCancelled = false;
     FDownloadInProgress = true;
@@ -72,6 +73,7 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
             wait.exec(QEventLoop::ExcludeUserInputEvents);
         };
     }
+    plan.judgeHeldFile = judgeHeld;
     if (!SignatureUrl.isEmpty()) {
         plan.key = UpdateSignature::trustedKey();
         plan.signatureUrl = SignatureUrl;
@@ -151,16 +153,18 @@ HttpsTransfer::Result TUpdateForm::runTransfer(const QString& url, const HttpsTr
     HttpsTransfer client(settings);
     QEventLoop loop;
     // The window repaints and takes queued progress while the transfer runs, but clicks
-    // and keys wait until the download has returned.
-    std::thread worker([&] {
+    // and keys wait until the download has returned. A thread of Qt's own: what Qt keeps
+    // per thread is set up and freed by Qt (a foreign thread's exit crashed on Windows).
+    const std::unique_ptr<QThread> worker(QThread::create([&] {
         result = client.get(url, sink, [this, showProgress](std::int64_t length, std::int64_t read) {
             return showProgress ? NetHTTPClientReceiveData(length, read) : bool(FCancelled);
         });
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
-    });
+    }));
+    QObject::connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
     const auto began = std::chrono::steady_clock::now();
+    worker->start();
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
+    worker->wait();
     logTransfer(url, settings, result, std::chrono::steady_clock::now() - began);
     if (m_reportHeld)
         applyProgress(m_heldLength, m_heldRead);

@@ -114,14 +114,12 @@ void TUpdateForm::RunRemoteSupportTool() {
     const QString& file = FileName::RemoteSupportTool;
     // Straight from the vendor, not through the maker's download folder. The vendor's tool
     // is not signed by the maker: no maker's signature is asked for.
+    // The vendor's own code signature instead, where the system can check one: judged on the
+    // staged file through the download's handle, so a refused file never takes the name.
     fetchOtherProgram(file, ProblemCode::RemoteSupportMissing, ProblemCode::RemoteSupportFailed, [&] {
-        DownloadFile(Sites::vendorUrl(), file);
-        // The vendor's own code signature instead, where the system can check one.
-        Platform& platform = Platform::current();
-        if (platform.checkPublisherSignature(ProgramFolder + file, Sites::vendorPublisher()) ==
-            Platform::PublisherCheck::Invalid) {
-            platform.deleteFile(ProgramFolder + file);
-            throw TallyError(QStringLiteral("%1 is not signed by its publisher").arg(file));
-        }
+        DownloadFile(Sites::vendorUrl(), file, QString(), [](int fd, const QString& path) {
+            return Platform::current().checkPublisherSignature(fd, path, Sites::vendorPublisher()) !=
+                   Platform::PublisherCheck::Invalid;
+        });
     });
 }

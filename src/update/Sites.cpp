@@ -11,6 +11,9 @@
 
 #ifndef TALLYAID_VENDOR_PUBLISHER
 #define TALLYAID_VENDOR_PUBLISHER "TeamViewer Germany GmbH"
+#define TALLYAID_VENDOR_ORGANISATION "TeamViewer Germany GmbH"
+#define TALLYAID_VENDOR_LOCALITY "G\xc3\xb6ppingen"
+#define TALLYAID_VENDOR_COUNTRY "DE"
 #endif
 
 namespace {
@@ -42,8 +45,10 @@ QString Sites::vendorUrl() {
     return fromEnvironment("TALLYAID_VENDOR_URL", QStringLiteral(TALLYAID_VENDOR_URL));
 }
 
-QString Sites::vendorPublisher() {
-    return QStringLiteral(TALLYAID_VENDOR_PUBLISHER); // fixed at build time, never from the environment
+Platform::Publisher Sites::vendorPublisher() {
+    // Fixed at build time, never from the environment.
+    return {QString::fromUtf8(TALLYAID_VENDOR_PUBLISHER), QString::fromUtf8(TALLYAID_VENDOR_ORGANISATION),
+            QString::fromUtf8(TALLYAID_VENDOR_LOCALITY), QString::fromUtf8(TALLYAID_VENDOR_COUNTRY)};
 }
 
 QString Sites::extraCaFile() {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <QString>
 
 // Where files come from. Fixed at build time. Only in a build configured with
@@ -10,7 +12,7 @@ namespace Sites {
 QString makerSite();           // "https://host", no trailing slash
 QString downloadFolderUrl();   // makerSite() + "/twdownloads/"
 QString vendorUrl();           // the remote-support tool's address
-QString vendorPublisher();     // the name its code signature must carry (Windows)
+Platform::Publisher vendorPublisher(); // who must have signed it (Windows)
 QString extraCaFile();         // empty when none
 bool testOverridesBuiltIn();   // whether the variables above are read at all
 } // namespace Sites

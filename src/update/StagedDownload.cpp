@@ -105,6 +105,21 @@ HttpsTransfer::Result continueDropped(const StagedDownload::Plan& plan, const St
     return result;
 }
 
+// The SHA-256 of an open file's bytes, read through that handle; empty when it cannot be read.
+QByteArray sha256Through(int fd) {
+    UpdateSignature::Sha256 hash;
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (qint64 at = 0;;) {
+        const qint64 got = readAt(fd, at, block.data(), block.size());
+        if (got < 0)
+            return {};
+        if (got == 0)
+            return hash.finish();
+        hash.update(block.constData(), std::size_t(got));
+        at += got;
+    }
+}
+
 void removeByPlatform(const QString& path) {
     try {
         Platform::current().deleteFile(path);
@@ -176,8 +191,9 @@ StagedDownload::Outcome StagedDownload::run() {
     }
 
     // 3. The body, counted and capped by the transfer, hashed and written behind here.
+    // Always hashed: the bytes handed over to be started are compared against it.
     const bool checkSignature = !m_plan.key.isEmpty();
-    StagingSink sink(m_fd, checkSignature);
+    StagingSink sink(m_fd, true);
     bool continued = false;
     m_continuations = 0;
     const HttpsTransfer::Result result = continueDropped(
@@ -199,9 +215,14 @@ StagedDownload::Outcome StagedDownload::run() {
     else if (!syncToDisk(m_fd))
         fail(Outcome::TransferFailure,
              QStringLiteral("Error downloading %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
-    else if (checkSignature && !signatureHolds(m_sha256 = sink.digest()))
+    else if ((m_sha256 = sink.digest()).isEmpty())
+        fail(Outcome::TransferFailure, QStringLiteral("Error downloading %1: %2").arg(name, QStringLiteral("no digest")));
+    else if (checkSignature && !signatureHolds(m_sha256))
         fail(Outcome::SignatureRefused,
              QStringLiteral("Error downloading %1: %2").arg(name, QStringLiteral("the maker's signature is not valid")));
+    else if (m_plan.judgeHeldFile && !m_plan.judgeHeldFile(m_fd, partPath))
+        fail(Outcome::SignatureRefused, QStringLiteral("Error downloading %1: %2")
+                                            .arg(name, QStringLiteral("it is not signed by its publisher")));
     if (m_outcome != Outcome::NotRun) {
         discardPart();
         removeEarlierCopy();
@@ -240,13 +261,30 @@ bool StagedDownload::signatureHolds(const QByteArray& digest) {
            UpdateSignature::verify(m_plan.key, UpdateSignature::message(m_plan.name, digest), signature);
 }
 
+std::optional<QByteArray> StagedDownload::readNamed(qint64 maxBytes) const {
+    if (m_outcome != Outcome::Named || m_fd < 0 || maxBytes < 0)
+        return std::nullopt;
+    QByteArray bytes(int(qMin<qint64>(maxBytes + 1, 64 * 1024 * 1024)), Qt::Uninitialized);
+    const qint64 got = readAt(m_fd, 0, bytes.data(), bytes.size());
+    if (got < 0 || got > maxBytes)
+        return std::nullopt;
+    bytes.truncate(int(got));
+    return bytes;
+}
+
 bool StagedDownload::startNamed(const std::function<void(const QString& name)>& start) {
     if (m_outcome != Outcome::Named || m_fd < 0)
         return false;
     // 6. Only the very file that was fetched and checked, held so it cannot be swapped.
-    m_fd = holdForStart(m_fd, m_plan.folder + m_plan.name);
+    bool reopened = false;
+    m_fd = holdForStart(m_fd, m_plan.folder + m_plan.name, &reopened);
     if (m_fd < 0)
         return false;
+    if (reopened && sha256Through(m_fd) != m_sha256) {
+        closeFile(m_fd);
+        m_fd = -1;
+        return false;
+    }
     start(m_plan.name);
     closeFile(m_fd);
     m_fd = -1;

@@ -34,6 +34,9 @@ public:
         // own signature under its name.
         std::function<QString(const std::optional<QByteArray>& signatureFile, const QByteArray& sha256)>
             judgeSignature;
+        // Judges the staged file itself, through the handle this run holds, before it takes
+        // the real name (the vendor's code signature): true when it holds. Unset: not asked.
+        std::function<bool(int fd, const QString& path)> judgeHeldFile;
         // A body that breaks off after bytes have arrived is asked for again from where the
         // part file ends, this many times (programs only; 0: never).
         int resumeTries = 0;
@@ -51,7 +54,7 @@ public:
         HttpStatus,       // the final status was not 200
         NetworkFailure,   // no response: resolve, connect, handshake, headers
         TransferFailure,  // anything else on the way: body, certificate, caps, writing, flushing
-        SignatureRefused, // missing, malformed, slow or wrong signature
+        SignatureRefused, // missing, malformed, slow or wrong signature (the maker's or the vendor's)
         NotNamed,         // the part file could not take the real name (an earlier copy in use)
     };
 
@@ -76,10 +79,15 @@ public:
     QString failureText() const { return m_failure; }
     // Why a signature was refused, as the plan's judge said; empty otherwise.
     QString refusalReason() const { return m_refusal; }
-    // The SHA-256 of the bytes fetched, when a signature was asked for.
+    // The SHA-256 of the bytes fetched, once they have all arrived.
     QByteArray sha256() const { return m_sha256; }
     // How many times the body was asked for again after a drop.
     int continuations() const { return m_continuations; }
+
+    // The named file's bytes, read through the handle this download holds (on Windows
+    // nobody else may open it meanwhile, this program included); nullopt when it is not
+    // named or holds more than maxBytes.
+    std::optional<QByteArray> readNamed(qint64 maxBytes) const;
 
     // Hands the named file to `start` (by its bare name) if the file under the real name is
     // still the one that was fetched and checked; it is held until `start` has returned.

@@ -59,13 +59,44 @@ private slots:
         RecordingPlatform p;
         p.writeFile(QStringLiteral("tool.exe"), "MZ unsigned");
         const QString tool = p.folder + QStringLiteral("tool.exe");
-        // Linux programs carry no signature the system checks: the check does not apply.
-        QCOMPARE(p.SystemPlatform::checkPublisherSignature(tool, QStringLiteral("Vendor")),
-                 Platform::PublisherCheck::NotApplicable);
+        QFile file(tool);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const Platform::Publisher vendor{QStringLiteral("Vendor"), QStringLiteral("Vendor"), QStringLiteral("Town"),
+                                         QStringLiteral("DE")};
+#ifdef _WIN32
+        const auto unsignedAnswer = Platform::PublisherCheck::Invalid; // Authenticode finds no signature
+#else
+        const auto unsignedAnswer = Platform::PublisherCheck::NotApplicable; // nothing the system checks
+#endif
+        QCOMPARE(p.SystemPlatform::checkPublisherSignature(file.handle(), tool, vendor), unsignedAnswer);
         p.publisherCheckAnswer = Platform::PublisherCheck::Invalid;
         Platform& platform = p;
-        QCOMPARE(platform.checkPublisherSignature(tool, QStringLiteral("Vendor")), Platform::PublisherCheck::Invalid);
-        QCOMPARE(p.publisherChecks, QStringList{QStringLiteral("tool.exe|Vendor")});
+        QCOMPARE(platform.checkPublisherSignature(file.handle(), tool, vendor), Platform::PublisherCheck::Invalid);
+        QCOMPARE(p.publisherChecks.last(), QStringLiteral("tool.exe|Vendor"));
+    }
+
+    void signerMustBeThePublisher_data() {
+        QTest::addColumn<QString>("subject"); // attribute=value, comma-separated, in order
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("the publisher") << "C=DE,L=Town,O=Vendor GmbH,CN=Vendor GmbH" << true;
+        QTest::newRow("with a state and a unit") << "C=DE,ST=Land,L=Town,O=Vendor GmbH,OU=Dev,CN=Vendor GmbH" << true;
+        QTest::newRow("look-alike organisation") << "C=DE,L=Town,O=Vendor GmbH & Co,CN=Vendor GmbH" << false;
+        QTest::newRow("another town") << "C=DE,L=Elsewhere,O=Vendor GmbH,CN=Vendor GmbH" << false;
+        QTest::newRow("another country") << "C=US,L=Town,O=Vendor GmbH,CN=Vendor GmbH" << false;
+        QTest::newRow("no locality") << "C=DE,O=Vendor GmbH,CN=Vendor GmbH" << false;
+        QTest::newRow("a second organisation") << "C=DE,L=Town,O=Vendor GmbH,O=Other Ltd,CN=Vendor GmbH" << false;
+        QTest::newRow("trailing blank in the name") << "C=DE,L=Town,O=Vendor GmbH,CN=Vendor GmbH " << false;
+        QTest::newRow("name in other case") << "C=DE,L=Town,O=Vendor GmbH,CN=VENDOR GMBH" << false;
+    }
+    void signerMustBeThePublisher() {
+        QFETCH(QString, subject);
+        QFETCH(bool, accepted);
+        QList<QPair<QString, QString>> parts;
+        for (const QString& part : subject.split(u','))
+            parts.append({part.section(u'=', 0, 0), part.section(u'=', 1)});
+        const Platform::Publisher vendor{QStringLiteral("Vendor GmbH"), QStringLiteral("Vendor GmbH"),
+                                         QStringLiteral("Town"), QStringLiteral("DE")};
+        QCOMPARE(subjectIsPublisher(parts, vendor), accepted);
     }
 
     void parametersAreTheUsersOnly() {

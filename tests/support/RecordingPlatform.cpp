@@ -63,9 +63,10 @@ QString RecordingPlatform::findFirstFile(const QString& folder, const QString& m
     return SystemPlatform::findFirstFile(folder, mask);
 }
 
-Platform::PublisherCheck RecordingPlatform::checkPublisherSignature(const QString& path, const QString& publisher) const {
-    publisherChecks << QFileInfo(path).fileName() + u'|' + publisher;
-    return publisherCheckAnswer ? *publisherCheckAnswer : SystemPlatform::checkPublisherSignature(path, publisher);
+Platform::PublisherCheck RecordingPlatform::checkPublisherSignature(int fd, const QString& path,
+                                                                    const Publisher& publisher) const {
+    publisherChecks << QFileInfo(path).fileName() + u'|' + publisher.name;
+    return publisherCheckAnswer ? *publisherCheckAnswer : SystemPlatform::checkPublisherSignature(fd, path, publisher);
 }
 
 void RecordingPlatform::writeFile(const QString& relativePath, const QByteArray& content) const {

@@ -30,7 +30,7 @@ public:
     bool fileExists(const QString& path) const override;
     QStringList findFiles(const QString& folder, const QString& mask) const override;
     QString findFirstFile(const QString& folder, const QString& mask) const override;
-    PublisherCheck checkPublisherSignature(const QString& path, const QString& publisher) const override;
+    PublisherCheck checkPublisherSignature(int fd, const QString& path, const Publisher& publisher) const override;
 
     // Writes a file into the program folder (sub-folders created as needed).
     void writeFile(const QString& relativePath, const QByteArray& content) const;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HostTools.h"
 #include "update/Signature.h"
 
 #include <QCryptographicHash>
@@ -12,8 +13,9 @@
 inline QByteArray makeKey(const QString& folder, const QString& name, QString* publicPath) {
     const QString priv = folder + u'/' + name + QStringLiteral(".pem");
     *publicPath = folder + u'/' + name + QStringLiteral(".pub");
-    QProcess::execute(QStringLiteral("openssl"), {"genpkey", "-algorithm", "ed25519", "-out", priv});
-    QProcess::execute(QStringLiteral("openssl"), {"pkey", "-in", priv, "-pubout", "-out", *publicPath});
+    const QString openssl = hostProgram(QStringLiteral("openssl"));
+    QProcess::execute(openssl, {"genpkey", "-algorithm", "ed25519", "-out", hostPath(priv)});
+    QProcess::execute(openssl, {"pkey", "-in", hostPath(priv), "-pubout", "-out", hostPath(*publicPath)});
     QFile file(priv);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -1,5 +1,7 @@
 #include "TestSite.h"
 
+#include "HostTools.h"
+
 #include "update/HttpsTransfer.h"
 
 #include <QDeadlineTimer>
@@ -11,9 +13,11 @@
 TestSite::TestSite() {
     QDir(m_root.path()).mkpath(QStringLiteral("twdownloads"));
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    m_process.start(QStringLiteral("python3"), {QStringLiteral(TALLYAID_SOURCE_DIR "/tools/testsite/testsite.py"),
-                                                QStringLiteral("--root"), m_root.path(),
-                                                QStringLiteral("--cert-dir"), m_certs.path()});
+    // The site ends by itself when this process goes (its standard input closes).
+    m_process.start(hostProgram(QStringLiteral("python3")),
+                    {QStringLiteral(TALLYAID_SOURCE_DIR "/tools/testsite/testsite.py"), QStringLiteral("--root"),
+                     hostPath(m_root.path()), QStringLiteral("--cert-dir"), hostPath(m_certs.path()),
+                     QStringLiteral("--until-stdin-closes")});
     QDeadlineTimer deadline(20000);
     QByteArray line;
     while (!deadline.hasExpired() && !line.contains('\n')) {
@@ -36,8 +40,11 @@ TestSite::TestSite() {
 TestSite::~TestSite() {
     qunsetenv("TALLYAID_MAKER_SITE");
     qunsetenv("TALLYAID_CA_FILE");
-    m_process.kill();
-    m_process.waitForFinished(5000);
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
 }
 
 QString TestSite::base() const {

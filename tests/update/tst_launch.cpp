@@ -309,8 +309,8 @@ private slots:
         QFETCH(int, code);
         PlatformScope scope;
         RecordingPlatform& p = scope.platform;
-        if (!publisherSigned)
-            p.publisherCheckAnswer = Platform::PublisherCheck::Invalid;
+        // The system's own check is the end-to-end test's: here its answer is scripted.
+        p.publisherCheckAnswer = publisherSigned ? Platform::PublisherCheck::Valid : Platform::PublisherCheck::Invalid;
         p.writeFile(file, "an earlier copy");
         site->publish(QStringLiteral("vendor-tool.exe"), "remote support tool");
         qputenv("TALLYAID_VENDOR_URL", site->url(QStringLiteral("/twdownloads/vendor-tool.exe")).toUtf8());

@@ -373,6 +373,8 @@ def main():
     parser.add_argument("--root", required=True)
     parser.add_argument("--cert-dir", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--until-stdin-closes", action="store_true",
+                        help="end when standard input closes (the starting process went away)")
     args = parser.parse_args()
 
     ca, crt, key = make_certificates(pathlib.Path(args.cert_dir))
@@ -400,7 +402,14 @@ def main():
     print(f"READY https={secure.server_address[1]} http={plain.server_address[1]} "
           f"wrongname={wrong.server_address[1]} tls11={old.server_address[1]} ca={ca}", flush=True)
     try:
-        secure.serve_forever()
+        if args.until_stdin_closes:
+            # A starter that cannot kill it (a Windows test under Wine) still leaves
+            # nothing running.
+            threading.Thread(target=secure.serve_forever, daemon=True).start()
+            while sys.stdin.buffer.read(4096):
+                pass
+        else:
+            secure.serve_forever()
     except KeyboardInterrupt:
         pass
 

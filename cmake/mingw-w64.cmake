@@ -1,0 +1,18 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (the POSIX-threads compilers,
+# which C++ threads need). TALLYAID_WINDOWS_PREFIX names the folder the Windows libraries
+# were installed to (scripts/windeps.sh).
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+if(NOT TALLYAID_WINDOWS_PREFIX AND DEFINED ENV{TALLYAID_WINDOWS_PREFIX})
+  set(TALLYAID_WINDOWS_PREFIX "$ENV{TALLYAID_WINDOWS_PREFIX}")
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32 ${TALLYAID_WINDOWS_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# The prefix reaches try_compile projects too.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TALLYAID_WINDOWS_PREFIX)

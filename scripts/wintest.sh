@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# The Windows test stage: the Windows test build (scripts/windows.sh --tests) run by CTest
+# under Wine, in a Wine prefix of its own in a temporary folder that goes when the stage
+# ends, with the wine server it started. Extra arguments go to ctest.
+#   bash scripts/wintest.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build="${TALLYAID_WINDOWS_BUILD_DIR:-build-win-tests}"
+[ -f "$build/CTestTestfile.cmake" ] || { echo "wintest: no Windows test build in $build (bash scripts/windows.sh --tests)" >&2; exit 2; }
+work=$(mktemp -d)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEARCH=win64
+# No browser engine or .NET runtime in the prefix: nothing here needs them, and Wine would
+# otherwise offer to download them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+  wineserver -k 2>/dev/null || true # the server of this prefix alone
+  rm -rf "$work"
+}
+trap cleanup EXIT
+t0=$SECONDS
+wineboot -i >/dev/null 2>&1
+# Temporary files of the Windows programs in the stage's own folder, on drive Z: (the
+# machine's root), so that the build machine's helpers can reach them by the same path.
+mkdir -p "$work/temp"
+temp="Z:$(echo "$work/temp" | tr / '\\')"
+for name in TEMP TMP; do
+  wine reg add 'HKCU\Environment' /v $name /t REG_SZ /d "$temp" /f >/dev/null 2>&1
+done
+echo "wintest: Wine prefix ready in $((SECONDS - t0)) s"
+(cd "$build" && ctest --output-on-failure -j2 "$@")
