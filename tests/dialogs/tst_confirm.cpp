@@ -442,8 +442,14 @@ int main(int argc, char** argv) {
         {"name": "second", "x": 1024, "y": 0, "width": 1280, "height": 1024, "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}
     ]})");
     file.close();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + QFile::encodeName(config));
+    // Qt splits the platform's options at every ':', a Windows drive's colon too: the file is
+    // named from the folder it is in, made current while the platform reads it.
+    const QString started = QDir::currentPath();
+    if (!QDir::setCurrent(dir.path()))
+        return 1;
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=screens.json");
     QApplication app(argc, argv);
+    QDir::setCurrent(started);
     ConfirmTest test;
     return QTest::qExec(&test, argc, argv);
 }

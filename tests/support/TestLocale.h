@@ -18,5 +18,7 @@ inline void verifyRequestedLocale() {
     if (qEnvironmentVariableIsEmpty("TALLYAID_TEST_LOCALE"))
         QSKIP("runs in the default locale");
     QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
+#ifndef _WIN32 // Qt hands the user's locale to the C library on Linux only; Windows' stays "C"
     QCOMPARE(std::strtod("2.5", nullptr), 2.0); // the C library stops at the "." too
+#endif
 }
