@@ -22,7 +22,15 @@ done
 # The distribution's own archive, as the machine's apt knows it.
 codename="$(. /etc/os-release && echo "${VERSION_CODENAME:-}")"
 [ -n "$codename" ] || die "cannot tell the distribution's release from /etc/os-release"
-archive="$(apt-cache policy 2>/dev/null | awk -v s="$codename/main" '$3 == s && $NF == "Packages" { print $2; exit }')"
+archive_of_machine() {
+  apt-cache policy 2>/dev/null | awk -v s="$codename/main" '$3 == s && $NF == "Packages" { print $2; exit }'
+}
+archive="$(archive_of_machine)"
+if [ -z "$archive" ]; then # the machine's package lists were never read: read them as setup does
+  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -qq >/dev/null 2>&1 || true
+  archive="$(archive_of_machine)"
+fi
 [ -n "$archive" ] || die "no '$codename main' archive among the machine's apt sources (apt-get update first)"
 
 apt_dir="$cache/apt"
