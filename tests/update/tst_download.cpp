@@ -260,14 +260,18 @@ private slots:
 
     void redirectChainsGiveTheCompleteFile_data() {
         QTest::addColumn<int>("code");
-        QTest::newRow("301") << 301;
-        QTest::newRow("302") << 302;
-        QTest::newRow("307") << 307;
+        QTest::addColumn<int>("times"); // each transfer on a worker thread that then ends
+        QTest::newRow("301") << 301 << 1;
+        QTest::newRow("302") << 302 << 1;
+        QTest::newRow("307") << 307 << 1;
+        QTest::newRow("302, forty times in a row") << 302 << 40;
     }
     void redirectChainsGiveTheCompleteFile() {
         QFETCH(int, code);
+        QFETCH(int, times);
         const QString url = site->url(QStringLiteral("/_/redirect/%1/3/twdownloads/file.bin").arg(code));
-        QCOMPARE(download(*form, url, "file.bin"), QString());
+        for (int i = 0; i < times; ++i)
+            QCOMPARE(download(*form, url, "file.bin"), QString());
         QCOMPARE(p().read("file.bin"), QByteArray(200000, 'x'));
         QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->maximum(), 200000);
         QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->value(), 200000);
