@@ -458,7 +458,9 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
             QStringLiteral("No data received for %1 ms").arg(m_settings.responseTimeoutMs);
     } else if (state.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         result.outcome = Outcome::OtherFailure;
-        result.errorMessage = QStringLiteral("The file is larger than %1 bytes").arg(state.maxBody);
+        // A continuation's cap is what is left of the file: name the whole file's.
+        result.errorMessage =
+            QStringLiteral("The file is larger than %1 bytes").arg(state.maxBody + state.progressOffset);
     } else if (state.writeErrno != 0) {
         result.outcome = Outcome::OtherFailure;
         result.errorMessage = QString::fromLocal8Bit(std::strerror(state.writeErrno));

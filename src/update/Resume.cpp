@@ -65,10 +65,21 @@ bool acceptsContinuation(const HttpsTransfer::Result& first, const HttpsTransfer
         return false;
     if (answer.contentLength >= 0 && answer.contentLength != range->last - range->first + 1)
         return false;
-    // A server that ignored If-Range and sent part of a newer file.
+    // A server that ignores If-Range may send part of another file of the same length: only
+    // the validator the rest was asked for, repeated exactly, shows it is the same file. An
+    // answer that leaves it out proves nothing.
+    const QByteArray validator = validatorFor(first);
+    if (validator.isEmpty())
+        return false;
+    if (validator == first.etag ? answer.etag != first.etag : answer.lastModified != first.lastModified)
+        return false;
     if (!first.etag.isEmpty() && !answer.etag.isEmpty() && answer.etag != first.etag)
         return false;
     return true;
+}
+
+bool endsWhole(const HttpsTransfer::Result& first, std::int64_t held) {
+    return held == first.contentLength;
 }
 
 } // namespace Resume

@@ -31,8 +31,13 @@ struct ContentRange {
 std::optional<ContentRange> parseContentRange(const QByteArray& value);
 
 // Only a 206 whose range starts exactly at `held`, runs to the end and has the first
-// response's total, from the same file (the same ETag, when both carry one).
+// response's total, from the same file: it repeats the validator the rest was asked for
+// (the strong ETag, or Last-Modified when that was it).
 bool acceptsContinuation(const HttpsTransfer::Result& first, const HttpsTransfer::Result& answer,
                          std::int64_t held);
+
+// Whether the bytes held once an accepted continuation has ended are the whole file: its
+// body has no length of its own to hold it to when it comes in chunks.
+bool endsWhole(const HttpsTransfer::Result& first, std::int64_t held);
 
 } // namespace Resume

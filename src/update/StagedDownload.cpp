@@ -95,12 +95,20 @@ HttpsTransfer::Result continueDropped(const StagedDownload::Plan& plan, const St
         HttpsTransfer::Settings settings = plan.settings;
         settings.requestHeaders += Resume::requestHeaders(first, held);
         settings.progressOffset = held;
-        if (settings.maxBodyBytes >= 0)
-            settings.maxBodyBytes -= held; // the cap stays the whole file's
+        // Exactly the rest and no more: a chunked answer that runs on is stopped at the
+        // first file's end, not taken to its own.
+        settings.maxBodyBytes = first.contentLength - held;
         sink.expectContinuationOf(&first);
         result = transport(plan.url, settings, sink, true);
         sink.expectContinuationOf(nullptr);
         *continued = true;
+        if (result.outcome == HttpsTransfer::Outcome::Completed && result.statusCode == 206 &&
+            !Resume::endsWhole(first, sink.held())) {
+            result.outcome = HttpsTransfer::Outcome::OtherFailure;
+            result.errorMessage = QStringLiteral("The rest of the file ended after %1 of %2 bytes")
+                                      .arg(sink.held())
+                                      .arg(first.contentLength);
+        }
     }
     return result;
 }

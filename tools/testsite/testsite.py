@@ -32,6 +32,11 @@ behaviours that real servers show when things go wrong:
                                 newetag       each request a new ETag, a 206 all the same
                                 wrongoffset   a 206 that starts 1000 bytes early
                                 fullanswer    a 200 with the whole file to every Range
+                                dropetag      an ETag, but the 206 leaves it out
+                                newmodified   Last-Modified only, each request a new one, a
+                                              206 all the same
+                                shortchunked  a chunked 206 that ends 1000 bytes early
+                                longchunked   a chunked 206 that runs 1000000 bytes on
   /_/requests/KEY             how many requests /_/ranges has seen under KEY
   NAME (missing) + NAME.tohttp  a file NAME that is missing but has NAME.tohttp beside it
                               is redirected to the plain-http listener
@@ -158,25 +163,40 @@ class Site(http.server.BaseHTTPRequestHandler):
             seen = RANGE_REQUESTS.get(key, 0)
             RANGE_REQUESTS[key] = seen + 1
         etag = f'"v{seen + 1}"' if kind == "newetag" else '"v1"'
-        modified = "Tue, 01 Dec 2026 10:00:00 GMT"
+        modified = f"Tue, 01 Dec 2026 10:{seen:02d}:00 GMT" if kind == "newmodified" else "Tue, 01 Dec 2026 10:00:00 GMT"
+        by_date = kind in ("lastmodified", "newmodified")
         start = 0
         asked = re.fullmatch(r"bytes=(\d+)-", self.headers.get("Range", ""))
         if asked and kind != "noranges":
             validator = self.headers.get("If-Range", "")
-            matches = validator == modified if kind == "lastmodified" else validator == etag
-            if kind == "newetag" or (matches and kind != "fullanswer"):
+            matches = validator == modified if by_date else validator == etag
+            if kind in ("newetag", "newmodified") or (matches and kind != "fullanswer"):
                 start = int(asked.group(1))
                 if kind == "wrongoffset":
                     start = max(0, start - 1000)
-        self.send_response(206 if start or (asked and kind in ("newetag", "wrongoffset")) else 200)
+        self.send_response(206 if start or (asked and kind in ("newetag", "newmodified", "wrongoffset")) else 200)
+        partial = self.send_response_code == 206
         if kind != "noranges":
             self.send_header("Accept-Ranges", "bytes")
-        if kind != "lastmodified":
+        if not by_date and not (partial and kind == "dropetag"):
             self.send_header("ETag", etag)
         self.send_header("Last-Modified", modified)
-        if self.send_response_code == 206:
+        if partial:
             self.send_header("Content-Range", f"bytes {start}-{len(data) - 1}/{len(data)}")
         body = memoryview(data)[start:]  # no copies: the file may be large
+        if partial and kind in ("shortchunked", "longchunked"):
+            rest = bytes(body[:-1000]) if kind == "shortchunked" else bytes(body) + b"j" * 1000000
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            try:
+                for at in range(0, len(rest), 65536):
+                    piece = rest[at:at + 65536]
+                    self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+                self.wfile.write(b"0\r\n\r\n")
+                self.wfile.flush()
+            except OSError:
+                self.close_connection = True
+            return
         self.send_header("Content-Length", str(len(body)))
         self.end_headers()
         if seen < cuts:
