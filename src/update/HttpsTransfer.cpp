@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cerrno>
 #include <cstring>
+#include <deque>
+#include <utility>
 
 #ifdef _WIN32
 #include <io.h>
@@ -96,6 +98,29 @@ struct HttpsTransfer::State {
     bool tooSlow = false;
     std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
     bool pastDeadline = false;
+    // The body floor: (time, body bytes so far) samples reaching back one window, the oldest
+    // first, so that every window ending now can be judged, not only back-to-back ones.
+    std::int64_t floorBytes = 0;
+    std::chrono::steady_clock::duration floorWindow{};
+    std::deque<std::pair<std::chrono::steady_clock::time_point, std::int64_t>> floorSamples;
+    bool belowFloor = false;
+    int interimLeft = 0;
+    bool tooManyInterim = false;
+
+    void sampleBody(std::chrono::steady_clock::time_point now) {
+        // A sample every sixtieth of a window at most: the record stays short at any speed.
+        if (floorBytes <= 0 || floorSamples.empty() || now - floorSamples.back().first < floorWindow / 60)
+            return;
+        floorSamples.emplace_back(now, received);
+    }
+    bool bodyTooSlow(std::chrono::steady_clock::time_point now) {
+        if (floorBytes <= 0 || floorSamples.empty())
+            return false;
+        const auto windowStart = now - floorWindow;
+        while (floorSamples.size() > 1 && floorSamples[1].first <= windowStart)
+            floorSamples.pop_front();
+        return floorSamples.front().first <= windowStart && received - floorSamples.front().second < floorBytes;
+    }
 
     void touch(std::size_t bytes = 0) {
         lastActivity = std::chrono::steady_clock::now();
@@ -184,6 +209,10 @@ static size_t onHeader(char* data, size_t size, size_t count, void* user) {
         s->statusCode = static_cast<int>(code);
         const bool redirect = code >= 300 && code < 400 && code != 304;
         const bool interim = code >= 100 && code < 200;
+        if (interim && --s->interimLeft < 0) {
+            s->tooManyInterim = true; // an endless run of them would keep the transfer alive
+            return 0;
+        }
         if (!interim) {
             curl_off_t length = -1;
             curl_easy_getinfo(s->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
@@ -198,6 +227,8 @@ static size_t onHeader(char* data, size_t size, size_t count, void* user) {
             }
             if (s->finalResponse && s->report(0))
                 return 0; // stop before the body
+            if (s->finalResponse && s->floorBytes > 0)
+                s->floorSamples.emplace_back(std::chrono::steady_clock::now(), 0); // the body begins
         }
     }
     return bytes;
@@ -216,6 +247,7 @@ static size_t onBody(char* data, size_t size, size_t count, void* user) {
         return 0;
     }
     s->received += static_cast<std::int64_t>(bytes);
+    s->sampleBody(s->lastActivity);
     if (s->report(s->received))
         return 0;
     return bytes;
@@ -243,6 +275,11 @@ static int onTick(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
         s->windowStart = now;
         s->windowBytes = 0;
     }
+    if (s->bodyTooSlow(now)) {
+        s->belowFloor = true;
+        return 1;
+    }
+    s->sampleBody(now);
     return 0;
 }
 
@@ -312,6 +349,9 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
     state.lowSpeedWindow = std::chrono::milliseconds(m_settings.lowSpeedWindowMs);
     state.lowSpeedMinimum =
         static_cast<std::int64_t>(m_settings.lowSpeedBytesPerSecond) * m_settings.lowSpeedWindowMs / 1000;
+    state.floorBytes = m_settings.bodyFloorBytes;
+    state.floorWindow = std::chrono::milliseconds(m_settings.bodyFloorWindowMs);
+    state.interimLeft = m_settings.maxInterimResponses;
     if (m_settings.totalTimeoutMs >= 0)
         state.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_settings.totalTimeoutMs);
 
@@ -446,6 +486,15 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
         result.errorMessage = QStringLiteral("Fewer than %1 bytes a second over %2 ms")
                                   .arg(m_settings.lowSpeedBytesPerSecond)
                                   .arg(m_settings.lowSpeedWindowMs);
+    } else if (state.belowFloor) {
+        result.outcome = Outcome::OtherFailure;
+        result.errorMessage = QStringLiteral("Fewer than %1 bytes of the file arrived in %2 ms")
+                                  .arg(m_settings.bodyFloorBytes)
+                                  .arg(m_settings.bodyFloorWindowMs);
+    } else if (state.tooManyInterim) {
+        result.outcome = Outcome::OtherFailure;
+        result.errorMessage =
+            QStringLiteral("More than %1 interim responses before the answer").arg(m_settings.maxInterimResponses);
     } else if (state.refusedBySink) {
         result.outcome = Outcome::OtherFailure;
         result.errorMessage = QStringLiteral("The response was not the one asked for (status %1)").arg(responseCode);

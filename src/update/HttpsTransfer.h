@@ -14,6 +14,11 @@ constexpr int ResponseTimeoutMs = 60000;  // silence after a request, or between
 constexpr int LowSpeedBytesPerSecond = 100;
 constexpr int LowSpeedWindowMs = 60000;   // fewer bytes a second than that over this long fails
 constexpr int SmallFileDeadlineMs = 120000; // a version or signature file arrives within this
+// A program's body, which has no deadline, must bring at least this much in any window of
+// this length once it has begun (about 1 KB/s: a poor mobile line still passes).
+constexpr std::int64_t ProgramFloorBytes = 64 * 1024;
+constexpr int ProgramFloorWindowMs = 60000;
+constexpr int MaxInterimResponses = 5; // "102 Processing" and the like, before the answer
 constexpr int MaxRedirects = 10;
 constexpr std::int64_t MaxProgramBytes = std::int64_t(4) << 30;
 constexpr std::int64_t MaxVersionFileBytes = 1024 * 1024;
@@ -35,6 +40,11 @@ public:
         int lowSpeedBytesPerSecond = TransferLimits::LowSpeedBytesPerSecond;
         int lowSpeedWindowMs = TransferLimits::LowSpeedWindowMs;
         int totalTimeoutMs = -1;        // -1: none; the whole transfer ends by then
+        // Once the body has begun, fewer body bytes than this in any window of the given
+        // length fails the transfer (0: no floor). Programs have it; small files a deadline.
+        std::int64_t bodyFloorBytes = 0;
+        int bodyFloorWindowMs = TransferLimits::ProgramFloorWindowMs;
+        int maxInterimResponses = TransferLimits::MaxInterimResponses;
         int maxRedirects = TransferLimits::MaxRedirects;
         std::int64_t maxBodyBytes = -1; // -1: no limit
         QString extraCaFile;            // trusted beside the system's store

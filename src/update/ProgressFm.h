@@ -86,6 +86,7 @@ public:
     int connectTimeoutMs = TransferLimits::ConnectTimeoutMs;
     int responseTimeoutMs = TransferLimits::ResponseTimeoutMs;
     int lowSpeedWindowMs = TransferLimits::LowSpeedWindowMs;
+    int bodyFloorWindowMs = TransferLimits::ProgramFloorWindowMs; // a program's body floor
     int versionFileDeadlineMs = TransferLimits::SmallFileDeadlineMs; // also a signature's
     qint64 maxDownloadBytes = TransferLimits::MaxProgramBytes;
     int resumePauseMs = TransferLimits::ResumeFirstPauseMs; // before a dropped program's first continuation

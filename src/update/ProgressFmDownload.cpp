@@ -63,6 +63,10 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
         // Fetched before any window shows, so nothing could cancel it: a deadline instead.
         plan.settings.totalTimeoutMs = versionFileDeadlineMs;
     } else {
+        // Nothing bounds a program's transfer in time, and the window cannot be left during
+        // it: a body slower than the floor fails instead of running for ever.
+        plan.settings.bodyFloorBytes = TransferLimits::ProgramFloorBytes;
+        plan.settings.bodyFloorWindowMs = bodyFloorWindowMs;
         // A program that breaks off goes on from where it was; the window keeps painting
         // during the pauses.
         plan.resumeTries = TransferLimits::ResumeTries;

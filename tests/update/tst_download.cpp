@@ -95,6 +95,8 @@ private slots:
         QTest::newRow("gzip transfer coding, header in mixed case")
             << "/_/gzipte/50000000/TRANSFER-encoding/chunked,%20GZip" << "twv2up.exe"
             << "Error downloading twv2up.exe: Unsupported transfer coding \"gzip\"";
+        QTest::newRow("endless interim responses") << "/_/interim/1000/20/twdownloads/small.bin" << "twv2up.exe"
+                                                   << "Error downloading twv2up.exe: ";
         QTest::newRow("endless body past the cap") << "/_/endless" << "twv2up.exe"
                                                    << "Error downloading twv2up.exe: The file is larger than 3000000 bytes";
         QTest::newRow("announced length past the cap") << "/_/large/3000001" << "twv2up.exe" << "Error downloading twv2up.exe: ";
@@ -138,6 +140,9 @@ private slots:
         QCOMPARE(QFileInfo(p().folder + "twv2.vn").size(), qint64(1048576));
         QCOMPARE(download(*form, site->url(QStringLiteral("/_/slow/800/twdownloads/steady.bin")), "steady.bin"), QString());
         QCOMPARE(p().read("steady.bin"), QByteArray(16384, 'k'));
+        QCOMPARE(download(*form, site->url(QStringLiteral("/_/interim/5/20/twdownloads/steady.bin")), "interim.bin"),
+                 QString());
+        QCOMPARE(p().read("interim.bin"), QByteArray(16384, 'k'));
     }
 
     void versionFileEndsWithinItsDeadlineWhateverTheServerDoes() {
@@ -151,6 +156,13 @@ private slots:
         QVERIFY(!p().has("twv2.vn"));
         // Other files have no deadline: the same drip completes.
         QCOMPARE(download(*form, site->url(QStringLiteral("/_/slow/300/twdownloads/drip.vn")), "drip.bin"), QString());
+        // But their bodies have a floor, which a window too short for this drip shows.
+        form->bodyFloorWindowMs = 1500;
+        timer.restart();
+        const QString belowFloor = download(*form, site->url(QStringLiteral("/_/slow/300/twdownloads/drip.vn")), "twv2up.exe");
+        QVERIFY2(belowFloor.startsWith(QLatin1String("Error downloading twv2up.exe: ")), qPrintable(belowFloor));
+        QVERIFY2(timer.elapsed() < 2800, qPrintable(QStringLiteral("took %1 ms").arg(timer.elapsed())));
+        QVERIFY(!p().has("twv2up.exe"));
     }
 
     void certificateForAnotherHostIsRejected() {

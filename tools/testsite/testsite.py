@@ -22,6 +22,8 @@ behaviours that real servers show when things go wrong:
                               spell the header's name and value otherwise
   /_/burst/BYTES/MS/COUNT     BYTES at once, then COUNT more, one every MS milliseconds
   /_/endless                  a body without length that never ends
+  /_/interim/COUNT/MS/NAME    COUNT "102 Processing" interim responses MS milliseconds
+                              apart, then the file NAME
   /_/sigcount                 how many requests for a path ending in ".sig" it has seen
   /_/ranges/KIND/KEY/AT/CUTS/NAME  the file NAME with byte ranges; each of the first CUTS
                               requests under KEY is cut after AT body bytes. A Range request
@@ -268,6 +270,18 @@ class Site(http.server.BaseHTTPRequestHandler):
                     self.wfile.write(block)
             except OSError:
                 return
+        if kind == "interim":
+            count, interval, name = int(args[0]), int(args[1]) / 1000.0, "/".join(args[2:])
+            data = self.file_bytes(name)
+            try:
+                for _ in range(count):
+                    self.wfile.write(b"HTTP/1.1 102 Processing\r\n\r\n")
+                    self.wfile.flush()
+                    time.sleep(interval)
+            except OSError:
+                self.close_connection = True
+                return
+            return self.send_body(200, data) if data is not None else self.not_found()
         if kind == "redirect":
             code, hops, name = int(args[0]), int(args[1]), "/".join(args[2:])
             target = f"/_/redirect/{code}/{hops - 1}/{name}" if hops > 1 else f"/{name}"
