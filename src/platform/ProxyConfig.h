@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <optional>
 
@@ -44,3 +45,8 @@ AutoProxyAnswer askAutoProxy(const std::function<AutoProxyAnswer(bool sendLogin)
 // variables), an empty text for no proxy, or the proxy's address. On Windows it reads the
 // user's Internet settings, automatic configuration included.
 std::optional<QString> systemProxyFor(const QString& url);
+
+// The proxy settings the HTTP library may be using, as they were given, user name and
+// password included: on Linux the variables it reads itself, on Windows what systemProxyFor
+// has handed out in this run. For leaving them out of what is written down.
+QStringList configuredProxySettings();

@@ -95,6 +95,17 @@ std::optional<QString> systemProxyFor(const QString&) {
     return std::nullopt; // libcurl reads https_proxy and no_proxy itself
 }
 
+QStringList configuredProxySettings() {
+    // The ones libcurl consults for an https address.
+    QStringList settings;
+    for (const char* name : {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"}) {
+        const QString value = qEnvironmentVariable(name);
+        if (!value.isEmpty() && !settings.contains(value))
+            settings << value;
+    }
+    return settings;
+}
+
 void closeFile(int fd) {
     ::close(fd);
 }

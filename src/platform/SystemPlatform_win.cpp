@@ -16,6 +16,7 @@
 #include <schannel.h>
 #include <softpub.h>
 
+#include <QMutex>
 #include <QUrl>
 
 static_assert(kAutoProxyLoginNeeded == ERROR_WINHTTP_LOGIN_FAILURE, "the login-needed code is WinHTTP's");
@@ -108,6 +109,22 @@ bool replaceFile(const QString& from, const QString& to, QString* error) {
     return false;
 }
 
+namespace {
+QMutex g_proxyMutex;
+QStringList g_proxiesHandedOut; // guarded by g_proxyMutex; transfers run on their own thread
+
+void noteProxySetting(const QString& setting) {
+    const QMutexLocker lock(&g_proxyMutex);
+    if (!setting.isEmpty() && !g_proxiesHandedOut.contains(setting) && g_proxiesHandedOut.size() < 32)
+        g_proxiesHandedOut << setting;
+}
+} // namespace
+
+QStringList configuredProxySettings() {
+    const QMutexLocker lock(&g_proxyMutex);
+    return g_proxiesHandedOut;
+}
+
 std::optional<QString> systemProxyFor(const QString& url) {
     const QString host = QUrl(url).host();
     WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie{};
@@ -159,6 +176,8 @@ std::optional<QString> systemProxyFor(const QString& url) {
         }
     }
     const ProxyChoice choice = chooseProxy(proxy, bypass, host);
+    noteProxySetting(proxy);
+    noteProxySetting(choice.proxy);
     return choice.direct ? QString() : choice.proxy;
 }
 
