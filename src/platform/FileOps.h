@@ -51,6 +51,25 @@ void discardOwnedFile(int fd, const QString& path, const std::function<void(cons
 // file was let go for a moment (Windows): then its bytes must be checked again.
 int holdForStart(int fd, const QString& path, bool* reopened);
 
+// A folder held open while files in it are removed by name. Only a folder itself is held,
+// never a link to one (nor, on Windows, a junction or any other reparse point), and while it
+// is held nothing else can take its place: on Windows it cannot be renamed or deleted, on
+// Linux the names inside it are reached through the open folder.
+class HeldFolder {
+public:
+    explicit HeldFolder(const QString& path);
+    ~HeldFolder();
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+    bool isHeld() const { return m_handle != -1; }
+    // A path to `name` inside the held folder; empty when none is held.
+    QString pathOf(const QString& name) const;
+
+private:
+    QString m_path;
+    qintptr m_handle = -1;
+};
+
 // Whether the server certificate of an established Schannel session (`session`, the
 // library's CtxtHandle) chains to a root the system trusts and names `host`, judged by the
 // system's own SSL policy; on failure *why says what failed. Always true where the system

@@ -205,6 +205,22 @@ void discardOwnedFile(int fd, const QString& path, const std::function<void(cons
     ::close(fd);
 }
 
+HeldFolder::HeldFolder(const QString& path) : m_path(path) {
+    const int fd = ::open(nativePath(path).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0)
+        m_handle = fd;
+}
+
+HeldFolder::~HeldFolder() {
+    if (m_handle != -1)
+        ::close(int(m_handle));
+}
+
+QString HeldFolder::pathOf(const QString& name) const {
+    // The open folder's own entry: a link put at the folder's name meanwhile is never followed.
+    return m_handle == -1 ? QString() : QStringLiteral("/proc/self/fd/%1/").arg(m_handle) + name;
+}
+
 bool systemTrustsServer(void*, const QString&, QString*) {
     return true;
 }

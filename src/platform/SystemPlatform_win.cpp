@@ -228,6 +228,34 @@ FileIdentity identityAtPath(const QString& path) {
     return id;
 }
 
+HeldFolder::HeldFolder(const QString& path) : m_path(path) {
+    // The entry itself, a junction or link not followed; shared for anything but deleting, so
+    // that nobody can rename it or put something else at its name while it is held.
+    HANDLE handle = CreateFileW(wide(path), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(handle, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        CloseHandle(handle);
+        return;
+    }
+    m_handle = reinterpret_cast<qintptr>(handle);
+}
+
+HeldFolder::~HeldFolder() {
+    if (m_handle != -1)
+        CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+}
+
+QString HeldFolder::pathOf(const QString& name) const {
+    if (m_handle == -1)
+        return QString();
+    const bool separated = m_path.endsWith(u'\\') || m_path.endsWith(u'/');
+    return m_path + (separated ? QString() : QStringLiteral("\\")) + name;
+}
+
 int createOwnedFile(const QString& path, const std::function<void(const QString&)>& removeLeftover,
                     OwnedFileStatus* status, QString* error) {
     for (int attempt = 0; attempt < 3; ++attempt) {

@@ -5,6 +5,7 @@
 
 #include "dialogs/MsgFm.h"
 #include "platform/Error.h"
+#include "platform/FileOps.h"
 #include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "platform/WindowPlacement.h"
@@ -368,12 +369,18 @@ void TUpdateForm::FormShow() {
         VersionFileName = FileName::VersionFileV2;
         // One guarded block: an error ends it, skipping the rest; the check runs regardless.
         try {
-            const QString sub = QStringLiteral("upd19283") + QDir::separator();
             removeFile(FileName::InstallerV2);
             DeleteMatchingFiles(ProgramFolder, FileName::InstallerMask);
-            removeFile(sub + QStringLiteral("updw1.exe"));
-            removeFile(sub + QStringLiteral("diskinfo.tly"));
-            removeFile(sub + QStringLiteral("updatint.exe"));
+            // Only a folder of its own: through a link or junction of that name the deletes
+            // would reach into whichever folder it points at.
+            const HeldFolder sub(ProgramFolder + QStringLiteral("upd19283"));
+            Platform& platform = Platform::current();
+            for (const QString& name :
+                 {QStringLiteral("updw1.exe"), QStringLiteral("diskinfo.tly"), QStringLiteral("updatint.exe")}) {
+                const QString path = sub.pathOf(name);
+                if (sub.isHeld() && platform.fileExists(path))
+                    platform.deleteFile(path);
+            }
         } catch (...) {
         }
         CheckForUpdatesBtnClick();

@@ -38,11 +38,14 @@ void TUpdateForm::CheckForUpdatesBtnClick() {
             shown = true;
         }
         {
-            // The bytes just fetched are read through the download's own handle: exactly what
-            // was hashed, and on Windows nothing else may open the file while it is held.
+            // The bytes just fetched are read from the buffer they were hashed from, never from
+            // the file again: nothing swapped in since can pass for the release.
             const std::optional<QByteArray> fetched =
-                shown || !m_fetched ? std::nullopt : m_fetched->readNamed(AnsiTextFile::MaxFileBytes);
+                shown || !m_fetched ? std::nullopt : m_fetched->fetchedBytes();
+            const bool fetchedButNotKept = !shown && m_fetched && !fetched;
             m_fetched.reset();
+            if (fetchedButNotKept)
+                throw TallyError(QStringLiteral("%1 was not kept as it arrived").arg(name));
             // With the maker's key, only the very bytes whose signature was accepted are read.
             if (!UpdateSignature::trustedKey().isEmpty() &&
                 (m_acceptedVersionFile.isEmpty() || !fetched ||

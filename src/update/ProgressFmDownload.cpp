@@ -62,6 +62,7 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
         plan.settings.maxBodyBytes = TransferLimits::MaxVersionFileBytes;
         // Fetched before any window shows, so nothing could cancel it: a deadline instead.
         plan.settings.totalTimeoutMs = versionFileDeadlineMs;
+        plan.keepBytes = TransferLimits::MaxVersionFileBytes; // read from what was hashed
     } else {
         // Nothing bounds a program's transfer in time, and the window cannot be left during
         // it: a body slower than the floor fails instead of running for ever.

@@ -19,12 +19,16 @@ namespace {
 // behind the transfer.
 class StagingSink : public HttpsTransfer::Sink {
 public:
-    StagingSink(int fd, bool hash) : m_file(fd), m_writeBehind(fd), m_hash(hash) {}
+    StagingSink(int fd, bool hash, qint64 keep) : m_file(fd), m_writeBehind(fd), m_hash(hash), m_keep(keep) {}
     bool write(const char* data, std::size_t size) override {
         if (!m_file.write(data, size))
             return false;
         if (m_hash)
             m_digest.update(data, size);
+        if (m_kept && m_kept->size() + qint64(size) > m_keep)
+            m_kept.reset();
+        if (m_kept)
+            m_kept->append(data, qsizetype(size));
         m_writeBehind.wrote(static_cast<qint64>(size));
         m_held += static_cast<std::int64_t>(size);
         return true;
@@ -37,6 +41,8 @@ public:
     void expectContinuationOf(const HttpsTransfer::Result* first) { m_first = first; }
     std::int64_t held() const { return m_held; }
     QByteArray digest() { return m_hash ? m_digest.finish() : QByteArray(); }
+    // The bytes written and hashed, when they fitted what was to be kept.
+    std::optional<QByteArray> kept() const { return m_kept; }
 
 private:
     const HttpsTransfer::Result* m_first = nullptr;
@@ -45,6 +51,8 @@ private:
     WriteBehind m_writeBehind;
     bool m_hash;
     UpdateSignature::Sha256 m_digest;
+    qint64 m_keep;
+    std::optional<QByteArray> m_kept = m_keep > 0 ? std::optional<QByteArray>(QByteArray()) : std::nullopt;
 };
 
 // A small file kept in memory, never more than its cap.
@@ -201,7 +209,7 @@ StagedDownload::Outcome StagedDownload::run() {
     // 3. The body, counted and capped by the transfer, hashed and written behind here.
     // Always hashed: the bytes handed over to be started are compared against it.
     const bool checkSignature = !m_plan.key.isEmpty();
-    StagingSink sink(m_fd, true);
+    StagingSink sink(m_fd, true, m_plan.keepBytes);
     bool continued = false;
     m_continuations = 0;
     const HttpsTransfer::Result result = continueDropped(
@@ -245,6 +253,7 @@ StagedDownload::Outcome StagedDownload::run() {
         discardPart();
         return m_outcome;
     }
+    m_fetchedBytes = sink.kept();
     m_outcome = Outcome::Named;
     return m_outcome;
 }
@@ -269,15 +278,8 @@ bool StagedDownload::signatureHolds(const QByteArray& digest) {
            UpdateSignature::verify(m_plan.key, UpdateSignature::message(m_plan.name, digest), signature);
 }
 
-std::optional<QByteArray> StagedDownload::readNamed(qint64 maxBytes) const {
-    if (m_outcome != Outcome::Named || m_fd < 0 || maxBytes < 0)
-        return std::nullopt;
-    QByteArray bytes(int(qMin<qint64>(maxBytes + 1, 64 * 1024 * 1024)), Qt::Uninitialized);
-    const qint64 got = readAt(m_fd, 0, bytes.data(), bytes.size());
-    if (got < 0 || got > maxBytes)
-        return std::nullopt;
-    bytes.truncate(int(got));
-    return bytes;
+std::optional<QByteArray> StagedDownload::fetchedBytes() const {
+    return m_outcome == Outcome::Named ? m_fetchedBytes : std::nullopt;
 }
 
 bool StagedDownload::startNamed(const std::function<void(const QString& name)>& start) {

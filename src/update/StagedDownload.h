@@ -42,6 +42,9 @@ public:
         int resumeTries = 0;
         int resumePauseMs = TransferLimits::ResumeFirstPauseMs; // before the first, doubled after
         std::function<void(int ms)> pause;                       // how to wait; sleeps when empty
+        // Up to this many bytes of the body are kept in memory as well, the very bytes that
+        // were hashed, for a file that is read at once (a version file); 0: none kept.
+        qint64 keepBytes = 0;
     };
 
     enum class Outcome {
@@ -84,10 +87,10 @@ public:
     // How many times the body was asked for again after a drop.
     int continuations() const { return m_continuations; }
 
-    // The named file's bytes, read through the handle this download holds (on Windows
-    // nobody else may open it meanwhile, this program included); nullopt when it is not
-    // named or holds more than maxBytes.
-    std::optional<QByteArray> readNamed(qint64 maxBytes) const;
+    // The named file's bytes as they arrived and were hashed, from the one buffer kept while
+    // they came: nothing is read back from the disk. nullopt when it is not named, the plan
+    // kept nothing, or the body was longer than the plan's keepBytes.
+    std::optional<QByteArray> fetchedBytes() const;
 
     // Hands the named file to `start` (by its bare name) if the file under the real name is
     // still the one that was fetched and checked; it is held until `start` has returned.
@@ -109,4 +112,5 @@ private:
     QByteArray m_sha256;
     int m_fd = -1; // the part file while staged, the named file afterwards
     int m_continuations = 0;
+    std::optional<QByteArray> m_fetchedBytes;
 };

@@ -180,9 +180,12 @@ private slots:
             if (before == QLatin1String("folder appears")) // too late for the name check, in time to block the rename
                 QVERIFY(QDir(p.folder).mkpath(name + QStringLiteral("/inside")));
         };
+        plan.keepBytes = program.size();
         StagedDownload fetch(plan, directTransport(afterBody), [] { return false; });
         QCOMPARE(int(fetch.run()), outcome);
         QCOMPARE(fetch.failureText().isEmpty(), outcome == int(Outcome::Named));
+        QVERIFY2(outcome == int(Outcome::Named) ? fetch.fetchedBytes() == program : !fetch.fetchedBytes(),
+                 "the bytes kept are the ones fetched, and only of a named file");
 
         QStringList started;
         QByteArray startedBytes;

@@ -108,6 +108,14 @@ private slots:
                            << (alwaysKept + QStringList{"twtestup.exe"}) << "";
         QTest::newRow("INIT") << runModeText(RunModeCode::FirstInstall) << green << true << false << true << v2Leftovers
                               << (alwaysKept + QStringList{"twtestup.exe"}) << "";
+#ifndef _WIN32 // no symbolic links for a standard user on Windows
+        // upd19283 a link to the folder "elsewhere": the files there are not the program's.
+        QTest::newRow("2, upd19283 a link") << runModeText(RunModeCode::UpdateV2) << window << true << false << true
+                                            << QStringList{"twv2up.exe"}
+                                            << QStringList{"elsewhere/updw1.exe", "elsewhere/diskinfo.tly",
+                                                           "elsewhere/updatint.exe"}
+                                            << "";
+#endif
         QTest::newRow("BDE") << runModeText(RunModeCode::DatabaseEngine) << green << false << true << false << QStringList{}
                              << (alwaysKept + v2Leftovers + QStringList{"twtestup.exe"}) << "(BDE)";
         QTest::newRow("TV") << runModeText(RunModeCode::RemoteSupport) << green << false << true << false << QStringList{}
@@ -126,6 +134,8 @@ private slots:
         RecordingPlatform& p = scope.platform;
         for (const QString& name : removed + kept)
             p.writeFile(name, "old");
+        if (QFileInfo(p.folder + "elsewhere").isDir())
+            QVERIFY(QFile::link(p.folder + "elsewhere", p.folder + "upd19283"));
         QDir(p.folder).mkdir(QStringLiteral("twvold.exe")); // a folder never matches
         p.writeFile(QStringLiteral("version.tly"), "2.70\r\n");
 
