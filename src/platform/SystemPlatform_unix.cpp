@@ -337,7 +337,8 @@ int tryLockFile(const QString& path, LockStatus* status) {
                           O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
     if (fd < 0) {
         // ELOOP: a link; EISDIR: a folder; ENXIO: a socket.
-        *status = errno == ELOOP || errno == EISDIR || errno == ENXIO ? LockStatus::NotAFile : LockStatus::Failed;
+        *status =
+            errno == ELOOP || errno == EISDIR || errno == ENXIO ? LockStatus::NotAFile : LockStatus::Failed;
         return -1;
     }
     struct stat info {};

@@ -523,8 +523,9 @@ ReadOpen openRegularFileNoFollow(const QString& path, qint64 maxBytes, int* fd, 
     *fd = -1;
     *modified = 0;
     // FILE_FLAG_OPEN_REPARSE_POINT opens a link or junction itself, which is then refused.
-    HANDLE handle = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE handle =
+        CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
@@ -557,13 +558,18 @@ ReadOpen openRegularFileNoFollow(const QString& path, qint64 maxBytes, int* fd, 
 }
 
 int tryLockFile(const QString& path, LockStatus* status) {
-    // The link or junction itself when there is one, never what it points to.
-    HANDLE handle = CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    // The link or junction itself when there is one, never what it points to. Other runs may
+    // open it too, but while anyone has it open nobody can delete or rename it, which would
+    // let a run lock a file of the same name that another run no longer has.
+    HANDLE handle =
+        CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
         const DWORD attributes = attributesAt(path);
-        *status = attributes != INVALID_FILE_ATTRIBUTES &&
+        *status = code == ERROR_SHARING_VIOLATION
+                      ? LockStatus::HeldElsewhere // opened by someone for a moment
+                  : attributes != INVALID_FILE_ATTRIBUTES &&
                           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0
                       ? LockStatus::NotAFile
                       : LockStatus::Failed;
@@ -577,11 +583,12 @@ int tryLockFile(const QString& path, LockStatus* status) {
         return -1;
     }
     OVERLAPPED whole{};
-    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &whole)) {
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                    &whole)) {
         const DWORD code = GetLastError();
         CloseHandle(handle);
         *status = code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING ? LockStatus::HeldElsewhere
-                                                                             : LockStatus::Failed;
+                                                                           : LockStatus::Failed;
         return -1;
     }
     const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);

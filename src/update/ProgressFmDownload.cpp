@@ -113,7 +113,8 @@ TUpdateForm::signatureJudge(const QString& localName) const {
     const QByteArray key = UpdateSignature::trustedKey();
     if (isVersionFileName(localName)) {
         // Signed with a time and an expiry, and never older than what this folder has taken.
-        return [folder = ProgramFolder, key, localName](const std::optional<QByteArray>& sig, const QByteArray& digest) {
+        return [folder = ProgramFolder, key, localName](const std::optional<QByteArray>& sig,
+                                                        const QByteArray& digest) {
             // Waiting for another run's hold on the state, the window keeps painting.
             const auto pause = [](int ms) {
                 QEventLoop wait;

@@ -26,7 +26,8 @@ QByteArray checkOf(const QByteArray& decimal) {
 }
 
 QString stateFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + QStringLiteral("/releases/");
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
+           QStringLiteral("/releases/");
 }
 
 // The program folder as a name of a few characters: the same folder, the same states.
@@ -34,14 +35,16 @@ QString folderKey(const QString& programFolder) {
     QString text = folderKeyText(programFolder);
     if (text.isEmpty())
         text = QDir::cleanPath(QFileInfo(programFolder).absoluteFilePath());
-    return QString::fromLatin1(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
 }
 
 // Something that is not ours to remove, out of the way under a name of its own (the link or
 // junction itself, never what it points to).
 bool moveAside(const QString& path) {
     const QString aside = path + QStringLiteral(".damaged-%1").arg(QDateTime::currentMSecsSinceEpoch());
-    return replaceFile(path, aside, nullptr) || QDir().rename(path, aside); // the second for a folder on Windows
+    return replaceFile(path, aside, nullptr) ||
+           QDir().rename(path, aside); // the second for a folder on Windows
 }
 
 bool isRegularFile(const QString& path) {
