@@ -25,9 +25,10 @@ QByteArray checkOf(const QByteArray& decimal) {
     return QCryptographicHash::hash(decimal, QCryptographicHash::Sha256).toHex();
 }
 
+// Empty when the system names no such place for this account: nothing is recorded then.
 QString stateFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-           QStringLiteral("/releases/");
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/releases/");
 }
 
 // The program folder as a name of a few characters: the same folder, the same states.
@@ -155,10 +156,14 @@ QByteArray stateFileContent(qint64 time) {
 }
 
 QString statePath(const QString& programFolder, const QString& versionFile) {
+    if (stateFolder().isEmpty())
+        return QString();
     return stateFolder() + folderKey(programFolder) + u'-' + versionFile + QStringLiteral(".state");
 }
 
 QString lockPath(const QString& programFolder) {
+    if (stateFolder().isEmpty())
+        return QString();
     return stateFolder() + folderKey(programFolder) + QStringLiteral(".lock");
 }
 
@@ -178,7 +183,7 @@ Verdict admit(const QString& programFolder, const QString& versionFile, qint64 s
               const Pause& pause) {
     // Two runs for one folder: without the lock, one could write back an older time it read
     // before the other raised it.
-    if (!QDir().mkpath(stateFolder()))
+    if (stateFolder().isEmpty() || !QDir().mkpath(stateFolder()))
         return Verdict::StateNotWritten;
     const int lock = takeLock(lockPath(programFolder), pause);
     if (lock < 0)
