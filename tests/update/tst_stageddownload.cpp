@@ -1,6 +1,7 @@
 // The life of a fetched file without any window: each failure point against what is left in
 // the folder and what would be started.
 #include "HostileFiles.h"
+#include "platform/FileOps.h"
 #include "RecordingPlatform.h"
 #include "TestKeys.h"
 #include "TestSite.h"
@@ -13,6 +14,27 @@
 
 #include <optional>
 #include <thread>
+
+#ifndef _WIN32 // Windows flushes with FlushFileBuffers, which a test cannot stand in for
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// The program's flush, standing in for the system's: notes whether the file's real name was
+// already taken when it ran, and fails when told to.
+namespace flush {
+QString realName;
+bool fails = false, sawRealName = false;
+} // namespace flush
+extern "C" int fdatasync(int fd) {
+    if (!flush::realName.isEmpty() && QFileInfo(flush::realName).exists())
+        flush::sawRealName = true;
+    if (flush::fails) {
+        errno = EIO;
+        return -1;
+    }
+    return int(::syscall(SYS_fdatasync, fd));
+}
+#endif
 
 namespace {
 using Outcome = StagedDownload::Outcome;
@@ -82,6 +104,14 @@ private slots:
         const QString prog = QStringLiteral("/twdownloads/prog.exe");
         const QString name = FileName::InstallerV2;
         QTest::newRow("whole, no key") << name << prog << "" << "" << int(Outcome::Named) << "new";
+        QTest::newRow("plan at its defaults, cut once") << name << "/_/ranges/ok/defaults/200000/1/twdownloads/prog.exe"
+                                                        << "" << "" << int(Outcome::TransferFailure) << "none";
+#ifndef _WIN32 // the flush stands in for fdatasync; the named file is held unshared on Windows
+        QTest::newRow("flush fails") << name << prog << "" << "failing flush" << int(Outcome::TransferFailure)
+                                     << "none";
+        QTest::newRow("another file swapped in under the real name once named")
+            << name << prog << "" << "swapped once named" << int(Outcome::Named) << "theirs";
+#endif
         QTest::newRow("earlier copy replaced") << FileName::DatabaseEngineSetup << prog << "" << "old"
                                                << int(Outcome::Named) << "new";
         QTest::newRow("transfer fails, earlier copy removed")
@@ -114,12 +144,16 @@ private slots:
 #ifndef _WIN32 // no symbolic links for a standard user on Windows
         QTest::newRow("a user's link under the name") << "Payroll.exe" << prog << "" << "their link"
                                                       << int(Outcome::NameRefused) << "theirs";
+        QTest::newRow("a user's dangling link under the name") << "Payroll.exe" << prog << "" << "their dangling link"
+                                                               << int(Outcome::NameRefused) << "theirs";
 #endif
         QTest::newRow("another run holds the part file") << name << prog << "" << "part held"
                                                          << int(Outcome::HeldByAnotherRun) << "none";
         QTest::newRow("leftover part file cleared") << name << prog << "" << "part leftover" << int(Outcome::Named)
                                                     << "new";
 #ifndef _WIN32 // no symbolic links for a standard user on Windows
+        QTest::newRow("link at the part name cleared") << name << prog << "" << "part link" << int(Outcome::Named)
+                                                       << "new";
         QTest::newRow("undeletable link at the part name")
             << name << prog << "" << "part link undeletable" << int(Outcome::NotCreated) << "none";
 #endif
@@ -149,6 +183,8 @@ private slots:
             p.writeFile(name, "theirs");
         if (before == QLatin1String("their link"))
             QVERIFY(QFile::link(precious, p.folder + name));
+        if (before == QLatin1String("their dangling link"))
+            QVERIFY(QFile::link(outside.filePath(QStringLiteral("gone.db")), p.folder + name));
         std::optional<HeldFile> held;
         if (before == QLatin1String("part held")) {
             p.writeFile(part, "another run's bytes");
@@ -157,10 +193,10 @@ private slots:
         }
         if (before == QLatin1String("part leftover"))
             p.writeFile(part, "left by a killed run");
-        if (before == QLatin1String("part link undeletable")) {
+        if (before.startsWith(QLatin1String("part link")))
             QVERIFY(QFile::link(precious, p.folder + part));
+        if (before == QLatin1String("part link undeletable"))
             p.undeletable << part;
-        }
 
         StagedDownload::Plan plan = planFor(p.folder, name, path);
         if (!signature.isEmpty()) {
@@ -181,16 +217,34 @@ private slots:
                 QVERIFY(QDir(p.folder).mkpath(name + QStringLiteral("/inside")));
         };
         StagedDownload fetch(plan, directTransport(afterBody), [] { return false; });
+#ifndef _WIN32
+        // Where nothing had the name, it must still be free when the flush runs.
+        flush::realName = before.isEmpty() || before == QLatin1String("failing flush") ? p.folder + name : QString();
+        flush::fails = before == QLatin1String("failing flush");
+        flush::sawRealName = false;
+#endif
         QCOMPARE(int(fetch.run()), outcome);
+#ifndef _WIN32
+        flush::realName.clear();
+        QVERIFY2(!flush::sawRealName, "the file is flushed before it takes its name");
+#endif
         QCOMPARE(fetch.failureText().isEmpty(), outcome == int(Outcome::Named));
+        if (before == QLatin1String("swapped once named")) {
+            p.writeFile(QStringLiteral("theirs.exe"), "theirs");
+            QString error;
+            QVERIFY2(replaceFile(p.folder + QStringLiteral("theirs.exe"), p.folder + name, &error),
+                     qPrintable(error));
+        }
 
         QStringList started;
         QByteArray startedBytes;
-        fetch.startNamed([&](const QString& startedName) {
+        const bool handedOver = fetch.startNamed([&](const QString& startedName) {
             started << startedName;
             startedBytes = p.read(startedName);
         });
-        QCOMPARE(started, outcome == int(Outcome::Named) ? QStringList{name} : QStringList{});
+        QCOMPARE(handedOver, !started.isEmpty());
+        const bool startable = outcome == int(Outcome::Named) && left == QLatin1String("new");
+        QCOMPARE(started, startable ? QStringList{name} : QStringList{});
         if (!started.isEmpty())
             QVERIFY2(startedBytes == program, "only the whole, checked file is handed over");
 
