@@ -386,42 +386,49 @@ private slots:
         QTest::addColumn<QByteArray>("contentRange");
         QTest::addColumn<QByteArray>("answerEtag");
         QTest::addColumn<QByteArray>("validator"); // "" when the first cannot be continued
+        QTest::addColumn<qint64>("answerLength");  // its Content-Length; -1 when it sent none
         QTest::addColumn<bool>("accepted");
         const QByteArray lm = "Tue, 01 Dec 2026 10:00:00 GMT";
         const QByteArray rest = "bytes 400-999/1000";
+        const qint64 none = -1;
         QTest::newRow("ETag, the rest") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << rest
-                                        << QByteArray("\"a\"") << QByteArray("\"a\"") << true;
+                                        << QByteArray("\"a\"") << QByteArray("\"a\"") << none << true;
         QTest::newRow("Last-Modified only") << QByteArray("bytes") << QByteArray() << lm << 206 << rest << QByteArray()
-                                            << lm << true;
+                                            << lm << none << true;
         QTest::newRow("weak ETag falls back to Last-Modified")
-            << QByteArray("bytes") << QByteArray("W/\"a\"") << lm << 206 << rest << QByteArray() << lm << true;
+            << QByteArray("bytes") << QByteArray("W/\"a\"") << lm << 206 << rest << QByteArray() << lm << none << true;
         QTest::newRow("weak ETag alone") << QByteArray("bytes") << QByteArray("W/\"a\"") << QByteArray() << 206 << rest
-                                         << QByteArray() << QByteArray() << true;
+                                         << QByteArray() << QByteArray() << none << true;
         QTest::newRow("no validator") << QByteArray("bytes") << QByteArray() << QByteArray() << 206 << rest
-                                      << QByteArray() << QByteArray() << true;
+                                      << QByteArray() << QByteArray() << none << true;
         QTest::newRow("ranges not advertised") << QByteArray() << QByteArray("\"a\"") << lm << 206 << rest
-                                               << QByteArray() << QByteArray() << true;
+                                               << QByteArray() << QByteArray() << none << true;
         QTest::newRow("Accept-Ranges: none") << QByteArray("none") << QByteArray("\"a\"") << lm << 206 << rest
-                                             << QByteArray() << QByteArray() << true;
+                                             << QByteArray() << QByteArray() << none << true;
         QTest::newRow("200 to the range") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 200 << QByteArray()
-                                          << QByteArray("\"a\"") << QByteArray("\"a\"") << false;
+                                          << QByteArray("\"a\"") << QByteArray("\"a\"") << none << false;
         QTest::newRow("starts early") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
                                       << QByteArray("bytes 399-999/1000") << QByteArray() << QByteArray("\"a\"")
-                                      << false;
+                                      << none << false;
         QTest::newRow("starts late") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
-                                     << QByteArray("bytes 401-999/1000") << QByteArray() << QByteArray("\"a\"") << false;
+                                     << QByteArray("bytes 401-999/1000") << QByteArray() << QByteArray("\"a\"") << none
+                                     << false;
         QTest::newRow("another total") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
                                        << QByteArray("bytes 400-1099/1100") << QByteArray() << QByteArray("\"a\"")
-                                       << false;
+                                       << none << false;
         QTest::newRow("stops short of the end") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
                                                 << QByteArray("bytes 400-899/1000") << QByteArray()
-                                                << QByteArray("\"a\"") << false;
+                                                << QByteArray("\"a\"") << none << false;
         QTest::newRow("unknown total") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
-                                       << QByteArray("bytes 400-999/*") << QByteArray() << QByteArray("\"a\"") << false;
+                                       << QByteArray("bytes 400-999/*") << QByteArray() << QByteArray("\"a\"") << none
+                                       << false;
         QTest::newRow("another ETag") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << rest
-                                      << QByteArray("\"b\"") << QByteArray("\"a\"") << false;
+                                      << QByteArray("\"b\"") << QByteArray("\"a\"") << none << false;
+        QTest::newRow("Content-Length other than the range's")
+            << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << rest << QByteArray() << QByteArray("\"a\"")
+            << qint64(500) << false;
         QTest::newRow("no Content-Range") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << QByteArray()
-                                          << QByteArray() << QByteArray("\"a\"") << false;
+                                          << QByteArray() << QByteArray("\"a\"") << none << false;
     }
     void continuationIsJudged() {
         QFETCH(QByteArray, acceptRanges);
@@ -431,6 +438,7 @@ private slots:
         QFETCH(QByteArray, contentRange);
         QFETCH(QByteArray, answerEtag);
         QFETCH(QByteArray, validator);
+        QFETCH(qint64, answerLength);
         QFETCH(bool, accepted);
         HttpsTransfer::Result first;
         first.statusCode = 200;
@@ -447,6 +455,7 @@ private slots:
         answer.statusCode = status;
         answer.contentRange = contentRange;
         answer.etag = answerEtag;
+        answer.contentLength = answerLength;
         QCOMPARE(Resume::acceptsContinuation(first, answer, 400), accepted);
     }
 
