@@ -116,11 +116,26 @@ private slots:
         QTest::newRow("a program's signature") << sig << false;
         QTest::newRow("two line ends") << "1765000000 1767592000 " + sig + "\n\n" << false;
         QTest::newRow("oversized") << "1765000000 1767592000 " + sig + QByteArray(5000, ' ') << false;
+        QTest::newRow("the maker's, in force until its expiry second")
+            << versionSignatureFor(makerKey, QStringLiteral("twv2.vn"), release, 1765000000, 1767592000) << true;
     }
     void versionSignatureFiles() {
         QFETCH(QByteArray, content);
         QFETCH(bool, accepted);
-        QCOMPARE(UpdateSignature::parseVersionSignatureFile(content).valid(), accepted);
+        const UpdateSignature::VersionFileSignature parsed = UpdateSignature::parseVersionSignatureFile(content);
+        QCOMPARE(parsed.valid(), accepted);
+        const QByteArray key = readFile(makerPublic), digest = digestOf(release);
+        const QString vn = QStringLiteral("twv2.vn");
+        if (!accepted || !UpdateSignature::verify(key, UpdateSignature::versionFileMessage(vn, parsed.signedAt,
+                                                                                          parsed.expiresAt, digest),
+                                                  parsed.signature))
+            return; // the format alone
+        QTemporaryDir dir;
+        const auto judgedAt = [&](qint64 now) {
+            return ReleaseCheck::judgeVersionFile(dir.path() + u'/', key, vn, digest, content, now);
+        };
+        QCOMPARE(judgedAt(parsed.expiresAt), ReleaseCheck::Verdict::Expired);
+        QCOMPARE(judgedAt(parsed.expiresAt - 1), ReleaseCheck::Verdict::Accepted);
     }
 
     void signatureFiles_data() {
@@ -162,6 +177,7 @@ private slots:
         QTest::newRow("wrong key") << runModeText(RunModeCode::UpdateV2) << "wrong key" << int(ProblemCode::InstallerFailed);
         QTest::newRow("flipped byte") << runModeText(RunModeCode::UpdateV2) << "flipped" << int(ProblemCode::InstallerFailed);
         QTest::newRow("signed for another name") << runModeText(RunModeCode::UpdateV2) << "other name" << int(ProblemCode::InstallerFailed);
+        QTest::newRow("the two digests in the wrong order") << runModeText(RunModeCode::UpdateV2) << "digests swapped" << int(ProblemCode::InstallerFailed);
         QTest::newRow("truncated") << runModeText(RunModeCode::UpdateV2) << "truncated" << int(ProblemCode::InstallerFailed);
         QTest::newRow("oversized") << runModeText(RunModeCode::UpdateV2) << "oversized" << int(ProblemCode::InstallerFailed);
         QTest::newRow("not base64") << runModeText(RunModeCode::UpdateV2) << "garbage" << int(ProblemCode::InstallerFailed);
@@ -184,6 +200,10 @@ private slots:
             served[1234] = 'j';
         else if (kind == QLatin1String("other name"))
             sig = sigFor(makerKey, QStringLiteral("twv215up.exe"), installer);
+        else if (kind == QLatin1String("digests swapped")) // the installer's first, then the version file's
+            sig = UpdateSignature::signatureFileContent(UpdateSignature::sign(
+                makerKey, "tallyaid installer signature v2\n" + QByteArray("\x00\x0a", 2) + name.toUtf8() +
+                              digestOf(installer) + digestOf(release)));
         else if (kind == QLatin1String("truncated"))
             sig = sig.left(40);
         else if (kind == QLatin1String("oversized"))
