@@ -27,6 +27,8 @@ openssl pkey -in "$work/demo-key.pem" -pubout -out "$work/demo-key.pub"
   "$work/site/twdownloads/twv2.vn" "$work/site/twdownloads/twvtest.vn" "$work/site/twdownloads/twvtest2.vn" >/dev/null
 "${TALLYAID_BUILD_DIR:-build}/tools/tallyaid-sign" "$work/demo-key.pem" "$work/site/twdownloads/setupbd.exe" >/dev/null
 export TALLYAID_UPDATE_KEY_FILE="$work/demo-key.pub"
+# The accepted releases are this account's own data: the demo's stay in its folder.
+export XDG_DATA_HOME="$work/data"
 start_site "$work/site" "$work"
 export TALLYAID_MAKER_SITE="$SITE_URL" TALLYAID_CA_FILE="$SITE_CA"
 export TALLYAID_VENDOR_URL="$SITE_URL/download/TeamViewerQS_x64.exe"

@@ -114,3 +114,24 @@ qint64 sizeOfOpenFile(int fd);
 qint64 readAt(int fd, qint64 offset, char* buffer, qint64 size);
 // Writes all of `bytes` (at the end, for a file opened by openForAppending).
 bool writeAll(int fd, const QByteArray& bytes);
+
+// As openRegularFileForReading, and never through a link (on Windows, never any reparse
+// point): a link under the name is NotAFile. For a regular file (Opened or TooLarge),
+// *modified gets its last modification in UTC seconds, 0 when the system gives none.
+ReadOpen openRegularFileNoFollow(const QString& path, qint64 maxBytes, int* fd, qint64* modified);
+
+// An exclusive lock between runs, on a file of its own that stays where it is.
+enum class LockStatus {
+    Locked,
+    HeldElsewhere, // another run holds it now
+    NotAFile,      // a link, a folder, a pipe or anything but a regular file has the name
+    Failed
+};
+// Opens `path` (creating a missing one) and takes its lock without ever waiting: never through
+// a link, only a regular file. The descriptor when Locked, else -1; unlockFile lets it go.
+int tryLockFile(const QString& path, LockStatus* status);
+void unlockFile(int fd);
+
+// The text that names a folder the same whichever way it was reached: its canonical path
+// (on Windows case-folded, as its names are). Empty when the folder cannot be resolved.
+QString folderKeyText(const QString& folder);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -329,4 +330,64 @@ bool writeAll(int fd, const QByteArray& bytes) {
         done += n;
     }
     return true;
+}
+
+ReadOpen openRegularFileNoFollow(const QString& path, qint64 maxBytes, int* fd, qint64* modified) {
+    *fd = -1;
+    *modified = 0;
+    // O_NONBLOCK: a named pipe is never waited on; O_NOFOLLOW: a link is not the file.
+    const int opened =
+        ::open(nativePath(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (opened < 0)
+        return errno == ENOENT || errno == ENOTDIR ? ReadOpen::Missing
+               : errno == ELOOP                    ? ReadOpen::NotAFile
+                                                   : ReadOpen::Refused;
+    struct stat info {};
+    if (::fstat(opened, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(opened);
+        return ReadOpen::NotAFile;
+    }
+    *modified = qint64(info.st_mtime);
+    if (info.st_size > maxBytes) {
+        ::close(opened);
+        return ReadOpen::TooLarge;
+    }
+    const int flags = ::fcntl(opened, F_GETFL);
+    if (flags != -1)
+        ::fcntl(opened, F_SETFL, flags & ~O_NONBLOCK);
+    *fd = opened;
+    return ReadOpen::Opened;
+}
+
+int tryLockFile(const QString& path, LockStatus* status) {
+    const int fd = ::open(nativePath(path).constData(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0600);
+    if (fd < 0) {
+        // ELOOP: a link; EISDIR: a folder; ENXIO: a socket.
+        *status =
+            errno == ELOOP || errno == EISDIR || errno == ENXIO ? LockStatus::NotAFile : LockStatus::Failed;
+        return -1;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        *status = LockStatus::NotAFile;
+        return -1;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int code = errno;
+        ::close(fd);
+        *status = code == EWOULDBLOCK ? LockStatus::HeldElsewhere : LockStatus::Failed;
+        return -1;
+    }
+    *status = LockStatus::Locked;
+    return fd;
+}
+
+void unlockFile(int fd) {
+    ::close(fd); // the lock goes with the last descriptor of the open file
+}
+
+QString folderKeyText(const QString& folder) {
+    return QFileInfo(folder).canonicalFilePath();
 }

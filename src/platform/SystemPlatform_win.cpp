@@ -16,6 +16,7 @@
 #include <schannel.h>
 #include <softpub.h>
 
+#include <QFileInfo>
 #include <QMutex>
 #include <QUrl>
 
@@ -551,4 +552,109 @@ bool writeAll(int fd, const QByteArray& bytes) {
     // A handle with append rights alone writes at the end, whatever the position.
     return WriteFile(handleOf(fd), bytes.constData(), DWORD(bytes.size()), &written, nullptr) &&
            written == DWORD(bytes.size());
+}
+
+namespace {
+// What the name itself is, a link or junction not followed; INVALID_FILE_ATTRIBUTES when none.
+DWORD attributesAt(const QString& path) {
+    return GetFileAttributesW(wide(path));
+}
+
+qint64 unixSeconds(const FILETIME& time) {
+    const quint64 ticks = (quint64(time.dwHighDateTime) << 32) | time.dwLowDateTime; // 100 ns since 1601
+    return ticks == 0 ? 0 : qint64(ticks / 10000000u) - qint64(11644473600LL);
+}
+} // namespace
+
+ReadOpen openRegularFileNoFollow(const QString& path, qint64 maxBytes, int* fd, qint64* modified) {
+    *fd = -1;
+    *modified = 0;
+    // FILE_FLAG_OPEN_REPARSE_POINT opens a link or junction itself, which is then refused.
+    HANDLE handle =
+        CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return ReadOpen::Missing;
+        const DWORD attributes = attributesAt(path);
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+                       (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0
+                   ? ReadOpen::NotAFile
+                   : ReadOpen::Refused;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        CloseHandle(handle);
+        return ReadOpen::NotAFile;
+    }
+    *modified = unixSeconds(info.ftLastWriteTime);
+    const qint64 size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    if (size > maxBytes) {
+        CloseHandle(handle);
+        return ReadOpen::TooLarge;
+    }
+    const int opened = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
+    if (opened < 0) {
+        CloseHandle(handle);
+        return ReadOpen::Refused;
+    }
+    *fd = opened;
+    return ReadOpen::Opened;
+}
+
+int tryLockFile(const QString& path, LockStatus* status) {
+    // The link or junction itself when there is one, never what it points to. Other runs may
+    // open it too, but while anyone has it open nobody can delete or rename it, which would
+    // let a run lock a file of the same name that another run no longer has.
+    HANDLE handle =
+        CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        const DWORD attributes = attributesAt(path);
+        *status = code == ERROR_SHARING_VIOLATION
+                      ? LockStatus::HeldElsewhere // opened by someone for a moment
+                  : attributes != INVALID_FILE_ATTRIBUTES &&
+                          (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0
+                      ? LockStatus::NotAFile
+                      : LockStatus::Failed;
+        return -1;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        CloseHandle(handle);
+        *status = LockStatus::NotAFile;
+        return -1;
+    }
+    OVERLAPPED whole{};
+    if (!LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD,
+                    &whole)) {
+        const DWORD code = GetLastError();
+        CloseHandle(handle);
+        *status = code == ERROR_LOCK_VIOLATION || code == ERROR_IO_PENDING ? LockStatus::HeldElsewhere
+                                                                           : LockStatus::Failed;
+        return -1;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        *status = LockStatus::Failed;
+        return -1;
+    }
+    *status = LockStatus::Locked;
+    return fd;
+}
+
+void unlockFile(int fd) {
+    // Unlocked first: a lock left to the closing handle may be let go only some time later.
+    OVERLAPPED whole{};
+    UnlockFileEx(handleOf(fd), 0, MAXDWORD, MAXDWORD, &whole);
+    _close(fd);
+}
+
+QString folderKeyText(const QString& folder) {
+    return QFileInfo(folder).canonicalFilePath().toCaseFolded();
 }

@@ -13,7 +13,8 @@ inline const QString TestInstaller = QStringLiteral("twtestup.exe");
 inline const QString InstallerMask = QStringLiteral("twv*.exe"); // every earlier installer, special versions too
 inline const QString DatabaseEngineSetup = QStringLiteral("setupbd.exe");
 inline const QString RemoteSupportTool = QStringLiteral("TeamViewerQS_x64.exe");
-// The signing time of the newest version file this folder has accepted (with the maker's key).
+// Where earlier versions kept the signing time of the newest version file accepted (with the
+// maker's key); now only read, to raise the bar kept in this account's own data.
 inline const QString ReleaseState = QStringLiteral("tallyaid-release.state");
 inline const QString RunLog = QStringLiteral("tallyaid.log"); // the record of each run, for support
 } // namespace FileName

@@ -102,7 +102,9 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
                                 outcome == StagedDownload::Outcome::SignatureRefused))
         m_log.write(QStringLiteral("signature"),
                     LocalName + (outcome == StagedDownload::Outcome::Named ? QStringLiteral(" valid")
-                                                                          : QStringLiteral(" not valid")));
+                                 : m_fetched->refusalReason().isEmpty()
+                                     ? QStringLiteral(" not valid")
+                                     : QStringLiteral(" not valid (%1)").arg(m_fetched->refusalReason())));
     if (outcome != StagedDownload::Outcome::Named)
         m_log.write(QStringLiteral("failed"), RunLog::safeText(m_fetched->failureText()));
     if (outcome != StagedDownload::Outcome::Named)
@@ -116,9 +118,16 @@ TUpdateForm::signatureJudge(const QString& localName) const {
     const QByteArray key = UpdateSignature::trustedKey();
     if (isVersionFileName(localName)) {
         // Signed with a time and an expiry, and never older than what this folder has taken.
-        return [folder = ProgramFolder, key, localName](const std::optional<QByteArray>& sig, const QByteArray& digest) {
+        return [folder = ProgramFolder, key, localName](const std::optional<QByteArray>& sig,
+                                                        const QByteArray& digest) {
+            // Waiting for another run's hold on the state, the window keeps painting.
+            const auto pause = [](int ms) {
+                QEventLoop wait;
+                QTimer::singleShot(ms, &wait, &QEventLoop::quit);
+                wait.exec(QEventLoop::ExcludeUserInputEvents);
+            };
             const ReleaseCheck::Verdict verdict = ReleaseCheck::judgeVersionFile(
-                folder, key, localName, digest, sig, QDateTime::currentSecsSinceEpoch());
+                folder, key, localName, digest, sig, QDateTime::currentSecsSinceEpoch(), pause);
             return verdict == ReleaseCheck::Verdict::Accepted ? QString() : ReleaseCheck::reasonText(verdict);
         };
     }

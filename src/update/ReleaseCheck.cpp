@@ -2,30 +2,138 @@
 
 #include "FileNames.h"
 #include "Signature.h"
-#include "platform/AnsiTextFile.h"
+#include "platform/FileOps.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
-#include <QSaveFile>
-
-#include <limits>
+#include <QStandardPaths>
+#include <QThread>
 
 namespace ReleaseCheck {
 namespace {
 constexpr qint64 MaxStateBytes = 256;
-constexpr int LockWaitMs = 10000;
+// Another run holds the lock only while it reads and replaces a line: a wait longer than
+// this means something is wrong, and the window must not stall on it.
+constexpr int LockWaitMs = 1500;
+constexpr int LockRetryMs = 20;
 
 QByteArray checkOf(const QByteArray& decimal) {
     return QCryptographicHash::hash(decimal, QCryptographicHash::Sha256).toHex();
 }
 
-State damaged(const QString& path) {
-    // Written last when something was accepted, so no recorded time lies after it.
-    const QDateTime modified = QFileInfo(path).lastModified();
-    return {State::Kind::Damaged,
-            modified.isValid() ? modified.toSecsSinceEpoch() : std::numeric_limits<qint64>::max()};
+// Empty when the system names no such place for this account: nothing is recorded then.
+QString stateFolder() {
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+    return base.isEmpty() ? QString() : base + QStringLiteral("/releases/");
+}
+
+// The program folder as a name of a few characters: the same folder, the same states.
+QString folderKey(const QString& programFolder) {
+    QString text = folderKeyText(programFolder);
+    if (text.isEmpty())
+        text = QDir::cleanPath(QFileInfo(programFolder).absoluteFilePath());
+    return QString::fromLatin1(
+        QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex().left(32));
+}
+
+// Something that is not ours to remove, out of the way under a name of its own (the link or
+// junction itself, never what it points to).
+bool moveAside(const QString& path) {
+    const QString aside = path + QStringLiteral(".damaged-%1").arg(QDateTime::currentMSecsSinceEpoch());
+    return replaceFile(path, aside, nullptr) ||
+           QDir().rename(path, aside); // the second for a folder on Windows
+}
+
+bool isRegularFile(const QString& path) {
+    int fd = -1;
+    qint64 modified = 0;
+    const ReadOpen opened = openRegularFileNoFollow(path, 0, &fd, &modified);
+    if (fd >= 0)
+        closeFile(fd);
+    return opened == ReadOpen::Opened || opened == ReadOpen::TooLarge;
+}
+
+State readOne(const QString& path, qint64 now) {
+    int fd = -1;
+    qint64 modified = 0;
+    const ReadOpen opened = openRegularFileNoFollow(path, MaxStateBytes, &fd, &modified);
+    if (opened == ReadOpen::Missing)
+        return {State::Kind::Absent, 0};
+    // Only a regular file can be one this program wrote, and it wrote it last when it accepted
+    // something: no time it recorded lies after its modification. Any other time says nothing.
+    const State damaged{State::Kind::Damaged, modified > 0 && modified <= now ? modified : 0};
+    if (opened != ReadOpen::Opened)
+        return damaged;
+    QByteArray content(int(MaxStateBytes + 1), Qt::Uninitialized);
+    const qint64 got = readAt(fd, 0, content.data(), content.size());
+    closeFile(fd);
+    if (got < 0)
+        return damaged;
+    content.truncate(int(got));
+    const int space = content.indexOf(' ');
+    const QByteArray decimal = content.left(space);
+    bool ok = space > 0 && decimal.size() <= 18 && !(decimal.size() > 1 && decimal.startsWith('0'));
+    for (char c : decimal)
+        ok = ok && c >= '0' && c <= '9';
+    // A time after the present was never recorded by this program.
+    if (!ok || content != stateFileContent(decimal.toLongLong()) || decimal.toLongLong() > now)
+        return damaged;
+    return {State::Kind::Valid, decimal.toLongLong()};
+}
+
+bool writeState(const QString& path, qint64 time) {
+    const auto clear = [](const QString& leftover) {
+        if (!QFile::remove(leftover))
+            moveAside(leftover);
+    };
+    const QString part = path + QStringLiteral(".part");
+    OwnedFileStatus status;
+    QString error;
+    const int fd = createOwnedFile(part, clear, &status, &error);
+    if (fd < 0)
+        return false;
+    // A whole new file, flushed, then renamed over the old one: a write cut off anywhere
+    // leaves the old file as it was. The rename replaces a link itself; what it cannot
+    // replace (a folder) goes aside, but never a state file.
+    bool ok = writeAll(fd, stateFileContent(time)) && syncToDisk(fd);
+    if (ok && !renameOwnedFile(fd, part, path, &error))
+        ok = !isRegularFile(path) && moveAside(path) && renameOwnedFile(fd, part, path, &error);
+    if (!ok) {
+        discardOwnedFile(fd, part, clear);
+        return false;
+    }
+    closeFile(fd);
+    return true;
+}
+
+// This run's hold on the program folder's states, waiting at most LockWaitMs for another
+// run's. -1 when it cannot be had.
+int takeLock(const QString& path, const Pause& pause) {
+    QElapsedTimer waited;
+    waited.start();
+    bool movedAside = false;
+    for (;;) {
+        LockStatus status;
+        const int fd = tryLockFile(path, &status);
+        if (status == LockStatus::Locked)
+            return fd;
+        if (status == LockStatus::NotAFile && !movedAside) {
+            // No run can hold what is not a regular file: it is only in the way.
+            movedAside = true;
+            if (moveAside(path))
+                continue;
+        }
+        if (status != LockStatus::HeldElsewhere || waited.elapsed() >= LockWaitMs)
+            return -1;
+        if (pause)
+            pause(LockRetryMs);
+        else
+            QThread::msleep(LockRetryMs);
+    }
 }
 } // namespace
 
@@ -42,51 +150,59 @@ QString reasonText(Verdict verdict) {
     return QString();
 }
 
-QByteArray stateFileContent(qint64 signedAt) {
-    const QByteArray decimal = QByteArray::number(signedAt);
+QByteArray stateFileContent(qint64 time) {
+    const QByteArray decimal = QByteArray::number(time);
     return decimal + ' ' + checkOf(decimal) + '\n';
 }
 
-State readState(const QString& folder) {
-    const QString path = folder + FileName::ReleaseState;
-    QFile file;
-    const ReadOpen opened = AnsiTextFile::openForReading(file, path, MaxStateBytes);
-    if (opened == ReadOpen::Missing)
-        return {State::Kind::Absent, 0};
-    if (opened != ReadOpen::Opened)
-        return damaged(path);
-    const QByteArray content = file.read(MaxStateBytes + 1);
-    const int space = content.indexOf(' ');
-    const QByteArray decimal = content.left(space);
-    bool ok = space > 0 && decimal.size() <= 18 && !(decimal.size() > 1 && decimal.startsWith('0'));
-    for (char c : decimal)
-        ok = ok && c >= '0' && c <= '9';
-    if (!ok || content != stateFileContent(decimal.toLongLong()))
-        return damaged(path);
-    return {State::Kind::Valid, decimal.toLongLong()};
+QString statePath(const QString& programFolder, const QString& versionFile) {
+    if (stateFolder().isEmpty())
+        return QString();
+    return stateFolder() + folderKey(programFolder) + u'-' + versionFile + QStringLiteral(".state");
 }
 
-Verdict admit(const QString& folder, qint64 signedAt) {
-    // Two runs in one folder: without the lock, one could write back an older time it read
+QString lockPath(const QString& programFolder) {
+    if (stateFolder().isEmpty())
+        return QString();
+    return stateFolder() + folderKey(programFolder) + QStringLiteral(".lock");
+}
+
+State readState(const QString& programFolder, const QString& versionFile, qint64 now) {
+    State state = readOne(statePath(programFolder, versionFile), now);
+    if (state.kind == State::Kind::Absent) {
+        // Anyone who can write the program folder can write this one: it may raise the bar,
+        // never lower it, and only up to the present.
+        const State old = readOne(programFolder + FileName::ReleaseState, now);
+        if (old.kind == State::Kind::Valid)
+            state.bar = old.bar;
+    }
+    return state;
+}
+
+Verdict admit(const QString& programFolder, const QString& versionFile, qint64 signedAt, qint64 now,
+              const Pause& pause) {
+    // Two runs for one folder: without the lock, one could write back an older time it read
     // before the other raised it.
-    QLockFile lock(folder + FileName::ReleaseState + QStringLiteral(".lock"));
-    if (!lock.tryLock(LockWaitMs))
+    if (stateFolder().isEmpty() || !QDir().mkpath(stateFolder()))
         return Verdict::StateNotWritten;
-    const State state = readState(folder);
-    if (state.kind != State::Kind::Absent && signedAt < state.bar)
-        return Verdict::Older;
-    if (state.kind == State::Kind::Valid && signedAt == state.bar)
-        return Verdict::Accepted;
-    // A whole new file, flushed, then renamed over the old one: a write cut off anywhere
-    // leaves the old file as it was.
-    QSaveFile file(folder + FileName::ReleaseState);
-    if (!file.open(QIODevice::WriteOnly) || file.write(stateFileContent(signedAt)) < 0 || !file.commit())
+    const int lock = takeLock(lockPath(programFolder), pause);
+    if (lock < 0)
         return Verdict::StateNotWritten;
-    return Verdict::Accepted;
+    const State state = readState(programFolder, versionFile, now);
+    const qint64 recorded = qMin(signedAt, now);
+    Verdict verdict = Verdict::Accepted;
+    if (signedAt < state.bar)
+        verdict = Verdict::Older;
+    else if (!(state.kind == State::Kind::Valid && recorded <= state.bar) &&
+             !writeState(statePath(programFolder, versionFile), qMax(recorded, state.bar)))
+        verdict = Verdict::StateNotWritten;
+    unlockFile(lock);
+    return verdict;
 }
 
-Verdict judgeVersionFile(const QString& folder, const QByteArray& key, const QString& name, const QByteArray& digest,
-                         const std::optional<QByteArray>& signatureFile, qint64 now) {
+Verdict judgeVersionFile(const QString& programFolder, const QByteArray& key, const QString& name,
+                         const QByteArray& digest, const std::optional<QByteArray>& signatureFile, qint64 now,
+                         const Pause& pause) {
     if (!signatureFile)
         return Verdict::Missing;
     const UpdateSignature::VersionFileSignature signature = UpdateSignature::parseVersionSignatureFile(*signatureFile);
@@ -99,6 +215,6 @@ Verdict judgeVersionFile(const QString& folder, const QByteArray& key, const QSt
         return Verdict::Wrong;
     if (now >= signature.expiresAt)
         return Verdict::Expired;
-    return admit(folder, signature.signedAt);
+    return admit(programFolder, name, signature.signedAt, now, pause);
 }
 } // namespace ReleaseCheck

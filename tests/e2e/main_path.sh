@@ -25,7 +25,8 @@ printf '2.74\r\n-\r\ntwv2up.exe\r\n' >"$work/site/twdownloads/twv2.vn"
 head -c 500000 /dev/urandom >"$work/site/twdownloads/twv2up.exe"
 start_site "$work/site" "$work"
 
-# A recording xdg-open first on PATH: what would be started, and in which folder.
+# A recording xdg-open first on PATH: what would be started, and in which folder. The program
+# starts it detached and may end before it has written its line: wait for the line itself.
 cat >"$work/bin/xdg-open" <<SCRIPT
 #!/bin/sh
 echo "\$*|\$(pwd)" >>"$work/opened.log"
@@ -68,7 +69,7 @@ wait_until 60 bash -c "! kill -0 $app" || fail "program did not end after the do
 code=0; wait $app || code=$?
 [ $code -eq 0 ] || fail "exit code $code"
 cmp -s "$work/program/twv2up.exe" "$work/site/twdownloads/twv2up.exe" || fail "installer not downloaded whole"
-grep -qx "twv2up.exe|$work/program" "$work/opened.log" || fail "installer not opened: $(cat "$work/opened.log" 2>/dev/null)"
+wait_until 10 grep -qx "twv2up.exe|$work/program" "$work/opened.log" || fail "installer not opened: $(cat "$work/opened.log" 2>/dev/null)"
 [ ! -e "$work/program/twv2.vn" ] || fail "twv2.vn left behind"
 echo "ok 1 - UPDATEV2 downloads and starts the installer, exit code 0"
 
@@ -163,7 +164,7 @@ xdotool windowfocus --sync "$msg" 2>/dev/null || true
 xdotool key Return
 wait_until 30 bash -c "! kill -0 $app" || fail "Option 2 did not end the program"
 wait $app || true
-grep -qx "https://127.0.0.1:1/updates/setupbd.exe|.*" "$work/opened.log" || fail "address not opened: $(cat "$work/opened.log" 2>/dev/null)"
+wait_until 10 grep -qx "https://127.0.0.1:1/updates/setupbd.exe|.*" "$work/opened.log" || fail "address not opened: $(cat "$work/opened.log" 2>/dev/null)"
 wait_until 10 test -f "$work/clipboard.txt" || fail "the clipboard was not handed to the clipboard manager"
 [ "$(cat "$work/clipboard.txt")" = "$work/program/" ] || fail "clipboard held: $(cat "$work/clipboard.txt")"
 echo "ok 6 - Option 2 opens the address and the folder outlives the program on the clipboard"

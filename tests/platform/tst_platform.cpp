@@ -180,6 +180,9 @@ private slots:
         QTest::newRow("link to a device") << "device" << int(ReadOpen::NotAFile) << false;
 #endif
         QTest::newRow("larger than the bound") << "large" << int(ReadOpen::TooLarge) << false;
+        QTest::newRow("exactly the bound") << "exact" << int(ReadOpen::Opened) << true;
+        // Opened small; another handle then adds 2 MiB of short lines while it is read.
+        QTest::newRow("grows past the bound while read") << "growing" << int(ReadOpen::Opened) << true;
 #ifndef _WIN32 // Windows has no pseudo-files that report size 0 and never end
         // Reports size 0 and goes on for ever: opened, but never read past the bound.
         QTest::newRow("link to an endless pseudo-file") << "pagemap" << int(ReadOpen::Opened) << false;
@@ -192,8 +195,11 @@ private slots:
         RecordingPlatform p;
         QString path = p.folder + QStringLiteral("version.tly");
         std::optional<NamedPipe> pipe;
-        if (kind == QLatin1String("file"))
+        if (kind == QLatin1String("file") || kind == QLatin1String("growing"))
             p.writeFile(QStringLiteral("version.tly"), "2.74\r\n");
+        else if (kind == QLatin1String("exact"))
+            p.writeFile(QStringLiteral("version.tly"),
+                        "2.74\r\n" + QByteArray("x\n").repeated((AnsiTextFile::MaxFileBytes - 6) / 2));
         else if (kind == QLatin1String("pipe")) {
             pipe.emplace(path);
             QVERIFY(pipe->isValid());
@@ -218,7 +224,8 @@ private slots:
             QString firstLine, error;
             qint64 read = 0;
         };
-        auto work = std::async(std::launch::async, [path] {
+        const bool grows = kind == QLatin1String("growing");
+        auto work = std::async(std::launch::async, [path, grows] {
             Result r;
             int fd = -1;
             r.opened = openRegularFileForReading(path, AnsiTextFile::MaxFileBytes, &fd, &r.error);
@@ -228,6 +235,9 @@ private slots:
                 AnsiTextFile file(path);
                 r.firstLine = file.readLine();
                 r.read = r.firstLine.size();
+                QFile other(path);
+                if (grows && other.open(QIODevice::Append))
+                    other.write(QByteArray("1234567\n").repeated(256 * 1024));
                 while (!file.atEnd())
                     r.read += file.readLine().size();
             } catch (const TallyError& e) {
@@ -246,6 +256,7 @@ private slots:
         QCOMPARE(int(r.opened), outcome);
         QCOMPARE(r.firstLine == QLatin1String("2.74"), readable);
         QVERIFY2(readable || !r.error.isEmpty(), "anything unreadable is an error of the step that reads it");
+        QCOMPARE(!r.error.isEmpty(), !readable || grows);
         QVERIFY(r.read <= AnsiTextFile::MaxFileBytes);
     }
 

@@ -22,6 +22,8 @@ private slots:
         QTest::addColumn<bool>("written");
         QTest::newRow("nothing yet") << "nothing" << true;
         QTest::newRow("an earlier run's record") << "a line" << true;
+        QTest::newRow("a fact with CR LF and ESC in it") << "control characters" << true;
+        QTest::newRow("local time and its offset from UTC") << "stamp" << true;
 #ifndef _WIN32 // no symbolic links for a standard user on Windows
         QTest::newRow("a link to another file") << "link" << false;
         QTest::newRow("a link to nowhere") << "dangling link" << false;
@@ -85,8 +87,10 @@ private slots:
         RunLog log;
         log.setFolder(before == QLatin1String("no folder") ? folder + QStringLiteral("gone/") : logFolder);
         const int lines = before == QLatin1String("many lines") ? 4000 : 1;
+        const QString controls =
+            before == QLatin1String("control characters") ? QStringLiteral("\r\n\x1b[2J") : QString();
         for (int i = 0; i < lines; ++i)
-            log.write(QStringLiteral("test"), QStringLiteral("new line %1 ").arg(i) + QString(60, u'x'));
+            log.write(QStringLiteral("test"), controls + QStringLiteral("new line %1 ").arg(i) + QString(60, u'x'));
         const QByteArray last = QStringLiteral("new line %1 ").arg(lines - 1).toUtf8() + QByteArray(60, 'x') + '\n';
 
         QFile preciousAfter(elsewhere);
@@ -109,6 +113,16 @@ private slots:
                  "the record starts with a whole line");
         if (before == QLatin1String("a line"))
             QVERIFY(content.startsWith(earlier));
+        if (!controls.isEmpty())
+            QVERIFY2(content.count('\n') == 1 && !content.contains('\r') && !content.contains('\x1b'),
+                     content.constData());
+        if (before == QLatin1String("stamp")) { // the local time less its offset ("+0200") is the moment of writing
+            QDateTime local = QDateTime::fromString(QString::fromLatin1(content.left(19)), "yyyy-MM-dd HH:mm:ss");
+            local.setTimeSpec(Qt::UTC);
+            const int offset = (content.mid(21, 2).toInt() * 60 + content.mid(23, 2).toInt()) * 60;
+            const QDateTime utc = local.addSecs(content[20] == '-' ? offset : -offset);
+            QVERIFY2(qAbs(utc.secsTo(QDateTime::currentDateTimeUtc())) < 60, content.constData());
+        }
         if (before.startsWith(QLatin1String("near the bound"))) {
             QVERIFY2(!content.contains(" old line 000000\n"), "the oldest lines went");
             QVERIFY2(content.contains(earlier.right(200)), "the newest lines stayed");

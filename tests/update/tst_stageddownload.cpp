@@ -1,6 +1,7 @@
 // The life of a fetched file without any window: each failure point against what is left in
 // the folder and what would be started.
 #include "HostileFiles.h"
+#include "platform/FileOps.h"
 #include "RecordingPlatform.h"
 #include "TestKeys.h"
 #include "TestSite.h"
@@ -13,6 +14,27 @@
 
 #include <optional>
 #include <thread>
+
+#ifndef _WIN32 // Windows flushes with FlushFileBuffers, which a test cannot stand in for
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// The program's flush, standing in for the system's: notes whether the file's real name was
+// already taken when it ran, and fails when told to.
+namespace flush {
+QString realName;
+bool fails = false, sawRealName = false;
+} // namespace flush
+extern "C" int fdatasync(int fd) {
+    if (!flush::realName.isEmpty() && QFileInfo(flush::realName).exists())
+        flush::sawRealName = true;
+    if (flush::fails) {
+        errno = EIO;
+        return -1;
+    }
+    return int(::syscall(SYS_fdatasync, fd));
+}
+#endif
 
 namespace {
 using Outcome = StagedDownload::Outcome;
@@ -82,6 +104,14 @@ private slots:
         const QString prog = QStringLiteral("/twdownloads/prog.exe");
         const QString name = FileName::InstallerV2;
         QTest::newRow("whole, no key") << name << prog << "" << "" << int(Outcome::Named) << "new";
+        QTest::newRow("plan at its defaults, cut once") << name << "/_/ranges/ok/defaults/200000/1/twdownloads/prog.exe"
+                                                        << "" << "" << int(Outcome::TransferFailure) << "none";
+#ifndef _WIN32 // the flush stands in for fdatasync; the named file is held unshared on Windows
+        QTest::newRow("flush fails") << name << prog << "" << "failing flush" << int(Outcome::TransferFailure)
+                                     << "none";
+        QTest::newRow("another file swapped in under the real name once named")
+            << name << prog << "" << "swapped once named" << int(Outcome::Named) << "theirs";
+#endif
         QTest::newRow("earlier copy replaced") << FileName::DatabaseEngineSetup << prog << "" << "old"
                                                << int(Outcome::Named) << "new";
         QTest::newRow("transfer fails, earlier copy removed")
@@ -114,12 +144,16 @@ private slots:
 #ifndef _WIN32 // no symbolic links for a standard user on Windows
         QTest::newRow("a user's link under the name") << "Payroll.exe" << prog << "" << "their link"
                                                       << int(Outcome::NameRefused) << "theirs";
+        QTest::newRow("a user's dangling link under the name") << "Payroll.exe" << prog << "" << "their dangling link"
+                                                               << int(Outcome::NameRefused) << "theirs";
 #endif
         QTest::newRow("another run holds the part file") << name << prog << "" << "part held"
                                                          << int(Outcome::HeldByAnotherRun) << "none";
         QTest::newRow("leftover part file cleared") << name << prog << "" << "part leftover" << int(Outcome::Named)
                                                     << "new";
 #ifndef _WIN32 // no symbolic links for a standard user on Windows
+        QTest::newRow("link at the part name cleared") << name << prog << "" << "part link" << int(Outcome::Named)
+                                                       << "new";
         QTest::newRow("undeletable link at the part name")
             << name << prog << "" << "part link undeletable" << int(Outcome::NotCreated) << "none";
 #endif
@@ -149,6 +183,8 @@ private slots:
             p.writeFile(name, "theirs");
         if (before == QLatin1String("their link"))
             QVERIFY(QFile::link(precious, p.folder + name));
+        if (before == QLatin1String("their dangling link"))
+            QVERIFY(QFile::link(outside.filePath(QStringLiteral("gone.db")), p.folder + name));
         std::optional<HeldFile> held;
         if (before == QLatin1String("part held")) {
             p.writeFile(part, "another run's bytes");
@@ -157,10 +193,10 @@ private slots:
         }
         if (before == QLatin1String("part leftover"))
             p.writeFile(part, "left by a killed run");
-        if (before == QLatin1String("part link undeletable")) {
+        if (before.startsWith(QLatin1String("part link")))
             QVERIFY(QFile::link(precious, p.folder + part));
+        if (before == QLatin1String("part link undeletable"))
             p.undeletable << part;
-        }
 
         StagedDownload::Plan plan = planFor(p.folder, name, path);
         if (!signature.isEmpty()) {
@@ -182,18 +218,36 @@ private slots:
         };
         plan.keepBytes = program.size();
         StagedDownload fetch(plan, directTransport(afterBody), [] { return false; });
+#ifndef _WIN32
+        // Where nothing had the name, it must still be free when the flush runs.
+        flush::realName = before.isEmpty() || before == QLatin1String("failing flush") ? p.folder + name : QString();
+        flush::fails = before == QLatin1String("failing flush");
+        flush::sawRealName = false;
+#endif
         QCOMPARE(int(fetch.run()), outcome);
+#ifndef _WIN32
+        flush::realName.clear();
+        QVERIFY2(!flush::sawRealName, "the file is flushed before it takes its name");
+#endif
         QCOMPARE(fetch.failureText().isEmpty(), outcome == int(Outcome::Named));
         QVERIFY2(outcome == int(Outcome::Named) ? fetch.fetchedBytes() == program : !fetch.fetchedBytes(),
                  "the bytes kept are the ones fetched, and only of a named file");
+        if (before == QLatin1String("swapped once named")) {
+            p.writeFile(QStringLiteral("theirs.exe"), "theirs");
+            QString error;
+            QVERIFY2(replaceFile(p.folder + QStringLiteral("theirs.exe"), p.folder + name, &error),
+                     qPrintable(error));
+        }
 
         QStringList started;
         QByteArray startedBytes;
-        fetch.startNamed([&](const QString& startedName) {
+        const bool handedOver = fetch.startNamed([&](const QString& startedName) {
             started << startedName;
             startedBytes = p.read(startedName);
         });
-        QCOMPARE(started, outcome == int(Outcome::Named) ? QStringList{name} : QStringList{});
+        QCOMPARE(handedOver, !started.isEmpty());
+        const bool startable = outcome == int(Outcome::Named) && left == QLatin1String("new");
+        QCOMPARE(started, startable ? QStringList{name} : QStringList{});
         if (!started.isEmpty())
             QVERIFY2(startedBytes == program, "only the whole, checked file is handed over");
 
@@ -345,47 +399,54 @@ private slots:
         QTest::addColumn<QByteArray>("contentRange");
         QTest::addColumn<QByteArray>("answerEtag");
         QTest::addColumn<QByteArray>("validator"); // "" when the first cannot be continued
+        QTest::addColumn<qint64>("answerLength");  // its Content-Length; -1 when it sent none
         QTest::addColumn<bool>("accepted");
         const QByteArray lm = "Tue, 01 Dec 2026 10:00:00 GMT";
         const QByteArray rest = "bytes 400-999/1000";
+        const qint64 none = -1;
         QTest::newRow("ETag, the rest") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << rest
-                                        << QByteArray("\"a\"") << QByteArray("\"a\"") << true;
+                                        << QByteArray("\"a\"") << QByteArray("\"a\"") << none << true;
         QTest::newRow("Last-Modified only") << QByteArray("bytes") << QByteArray() << lm << 206 << rest << QByteArray()
-                                            << lm << true;
+                                            << lm << none << true;
         QTest::newRow("weak ETag falls back to Last-Modified")
-            << QByteArray("bytes") << QByteArray("W/\"a\"") << lm << 206 << rest << QByteArray() << lm << true;
+            << QByteArray("bytes") << QByteArray("W/\"a\"") << lm << 206 << rest << QByteArray() << lm << none << true;
         QTest::newRow("weak ETag alone") << QByteArray("bytes") << QByteArray("W/\"a\"") << QByteArray() << 206 << rest
-                                         << QByteArray() << QByteArray() << false;
+                                         << QByteArray() << QByteArray() << none << false;
         QTest::newRow("no validator") << QByteArray("bytes") << QByteArray() << QByteArray() << 206 << rest
-                                      << QByteArray() << QByteArray() << false;
+                                      << QByteArray() << QByteArray() << none << false;
         QTest::newRow("ranges not advertised") << QByteArray() << QByteArray("\"a\"") << lm << 206 << rest
-                                               << QByteArray("\"a\"") << QByteArray() << true;
+                                               << QByteArray("\"a\"") << QByteArray() << none << true;
         QTest::newRow("Accept-Ranges: none") << QByteArray("none") << QByteArray("\"a\"") << lm << 206 << rest
-                                             << QByteArray("\"a\"") << QByteArray() << true;
+                                             << QByteArray("\"a\"") << QByteArray() << none << true;
         QTest::newRow("ETag left out of the answer") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << rest
-                                                     << QByteArray() << QByteArray("\"a\"") << false;
+                                                     << QByteArray() << QByteArray("\"a\"") << none << false;
         QTest::newRow("weak form of the ETag in the answer") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
                                                              << rest << QByteArray("W/\"a\"") << QByteArray("\"a\"")
-                                                             << false;
+                                                             << none << false;
         QTest::newRow("200 to the range") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 200 << QByteArray()
-                                          << QByteArray("\"a\"") << QByteArray("\"a\"") << false;
+                                          << QByteArray("\"a\"") << QByteArray("\"a\"") << none << false;
         QTest::newRow("starts early") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
                                       << QByteArray("bytes 399-999/1000") << QByteArray() << QByteArray("\"a\"")
-                                      << false;
+                                      << none << false;
         QTest::newRow("starts late") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
-                                     << QByteArray("bytes 401-999/1000") << QByteArray() << QByteArray("\"a\"") << false;
+                                     << QByteArray("bytes 401-999/1000") << QByteArray() << QByteArray("\"a\"") << none
+                                     << false;
         QTest::newRow("another total") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
                                        << QByteArray("bytes 400-1099/1100") << QByteArray() << QByteArray("\"a\"")
-                                       << false;
+                                       << none << false;
         QTest::newRow("stops short of the end") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
                                                 << QByteArray("bytes 400-899/1000") << QByteArray()
-                                                << QByteArray("\"a\"") << false;
+                                                << QByteArray("\"a\"") << none << false;
         QTest::newRow("unknown total") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206
-                                       << QByteArray("bytes 400-999/*") << QByteArray() << QByteArray("\"a\"") << false;
+                                       << QByteArray("bytes 400-999/*") << QByteArray() << QByteArray("\"a\"") << none
+                                       << false;
         QTest::newRow("another ETag") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << rest
-                                      << QByteArray("\"b\"") << QByteArray("\"a\"") << false;
+                                      << QByteArray("\"b\"") << QByteArray("\"a\"") << none << false;
+        QTest::newRow("Content-Length other than the range's")
+            << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << rest << QByteArray("\"a\"")
+            << QByteArray("\"a\"") << qint64(500) << false;
         QTest::newRow("no Content-Range") << QByteArray("bytes") << QByteArray("\"a\"") << lm << 206 << QByteArray()
-                                          << QByteArray() << QByteArray("\"a\"") << false;
+                                          << QByteArray() << QByteArray("\"a\"") << none << false;
     }
     void continuationIsJudged() {
         QFETCH(QByteArray, acceptRanges);
@@ -395,6 +456,7 @@ private slots:
         QFETCH(QByteArray, contentRange);
         QFETCH(QByteArray, answerEtag);
         QFETCH(QByteArray, validator);
+        QFETCH(qint64, answerLength);
         QFETCH(bool, accepted);
         HttpsTransfer::Result first;
         first.statusCode = 200;
@@ -412,6 +474,7 @@ private slots:
         answer.contentRange = contentRange;
         answer.etag = answerEtag;
         answer.lastModified = lastModified; // as the first said; another date is the site's to show
+        answer.contentLength = answerLength;
         QCOMPARE(Resume::acceptsContinuation(first, answer, 400), accepted);
     }
 
