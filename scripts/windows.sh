@@ -28,7 +28,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64.cma
   -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
   -DOPENSSL_ROOT_DIR="$prefix" "${options[@]}" "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"
-exe="$build/tallyaid.exe"
+exe="$build/src/tallyaid.exe"
 [ -f "$exe" ] || { echo "windows: $exe was not built" >&2; exit 1; }
 x86_64-w64-mingw32-strip "$exe" 2>/dev/null || true
 echo "windows: $(cd "$(dirname "$exe")" && pwd)/tallyaid.exe, $(stat -c %s "$exe") bytes"

@@ -26,5 +26,13 @@ temp="Z:$(echo "$work/temp" | tr / '\\')"
 for name in TEMP TMP; do
   wine reg add 'HKCU\Environment' /v $name /t REG_SZ /d "$temp" /f >/dev/null 2>&1
 done
+# The offscreen platform of the test programs reads fonts from one folder: the faces that
+# the windows ask for or that stand in for them, the Wine prefix's own among them.
+mkdir -p "$work/fonts"
+for face in /usr/share/wine/fonts/tahoma*.ttf /usr/share/fonts/truetype/liberation/*.ttf \
+            /usr/share/fonts/truetype/open-sans/*.ttf /usr/share/fonts/truetype/dejavu/*.ttf; do
+  [ -f "$face" ] && ln -sf "$face" "$work/fonts/"
+done
+export QT_QPA_FONTDIR="$work/fonts"
 echo "wintest: Wine prefix ready in $((SECONDS - t0)) s"
 (cd "$build" && ctest --output-on-failure -j2 "$@")

@@ -5,19 +5,37 @@
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QProcess>
 #include <QString>
 
-// A fresh Ed25519 key pair made with the openssl command: returns the private PEM and writes
-// the public one to `publicPath`.
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+// A fresh Ed25519 key pair: returns the private PEM and writes the public one to
+// `publicPath`. Made in-process, so that a Windows test needs no host program for it.
 inline QByteArray makeKey(const QString& folder, const QString& name, QString* publicPath) {
-    const QString priv = folder + u'/' + name + QStringLiteral(".pem");
     *publicPath = folder + u'/' + name + QStringLiteral(".pub");
-    const QString openssl = hostProgram(QStringLiteral("openssl"));
-    QProcess::execute(openssl, {"genpkey", "-algorithm", "ed25519", "-out", hostPath(priv)});
-    QProcess::execute(openssl, {"pkey", "-in", hostPath(priv), "-pubout", "-out", hostPath(*publicPath)});
-    QFile file(priv);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    EVP_PKEY* key = EVP_PKEY_Q_keygen(nullptr, nullptr, "ED25519");
+    const auto pem = [key](bool privatePart) {
+        BIO* out = BIO_new(BIO_s_mem());
+        if (privatePart)
+            PEM_write_bio_PrivateKey(out, key, nullptr, nullptr, 0, nullptr, nullptr);
+        else
+            PEM_write_bio_PUBKEY(out, key);
+        char* data = nullptr;
+        const long size = BIO_get_mem_data(out, &data);
+        QByteArray text(data, int(size));
+        BIO_free(out);
+        return text;
+    };
+    const QByteArray privatePem = key ? pem(true) : QByteArray();
+    QFile publicFile(*publicPath);
+    if (key && publicFile.open(QIODevice::WriteOnly))
+        publicFile.write(pem(false));
+    QFile privateFile(folder + u'/' + name + QStringLiteral(".pem"));
+    if (privateFile.open(QIODevice::WriteOnly))
+        privateFile.write(privatePem);
+    EVP_PKEY_free(key);
+    return privatePem;
 }
 
 // The content of NAME.sig for `bytes` fetched as `name`, signed with a private key. The

@@ -29,6 +29,7 @@ private:
     QTemporaryDir m_root;
     QTemporaryDir m_certs;
     QProcess m_process;
+    void* m_alive = nullptr; // Windows: the file whose closing ends the site
     int m_httpsPort = 0;
     int m_wrongNamePort = 0;
     int m_tls11Port = 0;

@@ -407,6 +407,10 @@ def main():
     parser.add_argument("--root", required=True)
     parser.add_argument("--cert-dir", required=True)
     parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--ready-file",
+                        help="also write the READY line to this file, whole (for a starter that cannot read pipes)")
+    parser.add_argument("--until-file-gone",
+                        help="end when this file no longer exists (a starter whose pipes a Unix program cannot read)")
     parser.add_argument("--until-stdin-closes", action="store_true",
                         help="end when standard input closes (the starting process went away)")
     args = parser.parse_args()
@@ -433,10 +437,20 @@ def main():
     old.socket = old_context.wrap_socket(old.socket, server_side=True)
     for server in (plain, wrong, old):
         threading.Thread(target=server.serve_forever, daemon=True).start()
-    print(f"READY https={secure.server_address[1]} http={plain.server_address[1]} "
-          f"wrongname={wrong.server_address[1]} tls11={old.server_address[1]} ca={ca}", flush=True)
+    line = (f"READY https={secure.server_address[1]} http={plain.server_address[1]} "
+            f"wrongname={wrong.server_address[1]} tls11={old.server_address[1]} ca={ca}")
+    print(line, flush=True)
+    if args.ready_file:
+        ready = pathlib.Path(args.ready_file)
+        part = ready.with_name(ready.name + ".part")
+        part.write_text(line + "\n")
+        part.replace(ready)
     try:
-        if args.until_stdin_closes:
+        if args.until_file_gone:
+            threading.Thread(target=secure.serve_forever, daemon=True).start()
+            while os.path.exists(args.until_file_gone):
+                time.sleep(0.2)
+        elif args.until_stdin_closes:
             # A starter that cannot kill it (a Windows test under Wine) still leaves
             # nothing running.
             threading.Thread(target=secure.serve_forever, daemon=True).start()
