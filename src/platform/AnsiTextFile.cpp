@@ -57,6 +57,10 @@ QString AnsiTextFile::readLine() {
     QByteArray line = m_device->readLine(MaxLineBytes + 3);
     if (line.isEmpty() && m_device == &m_file && m_file.error() != QFileDevice::NoError)
         throw TallyError(m_file.errorString());
+    // Nothing read, yet not at its end: a file that changes under the reader never ends a
+    // loop that reads to its end.
+    if (line.isEmpty() && !m_device->atEnd())
+        throw TallyError(QStringLiteral("Cannot read \"%1\"").arg(m_path));
     // A pseudo-file reports no size and may never end.
     if (m_device->pos() > MaxFileBytes)
         throw TallyError(QStringLiteral("\"%1\" is larger than %2 bytes").arg(m_path).arg(MaxFileBytes));

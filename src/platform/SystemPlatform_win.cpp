@@ -321,14 +321,22 @@ void discardOwnedFile(int fd, const QString& path, const std::function<void(cons
 
 int holdForStart(int fd, const QString& path, bool* reopened) {
     const FileIdentity checked = identityOfOpenFile(fd);
-    // A handle that shares nothing cannot be narrowed: it is closed and the file opened anew,
-    // and in between anyone allowed to write the folder could change it. The caller hashes
-    // the bytes again through the new handle.
-    *reopened = true;
+    const auto readShared = [&path] {
+        // Readable by the shell, but neither writable, renamable nor deletable while we hold it.
+        return CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    };
+    // A handle that already shares reading is joined by the new one before it is let go.
+    *reopened = false;
+    HANDLE handle = readShared();
     _close(fd);
-    // Readable by the shell, but neither writable, renamable nor deletable while we hold it.
-    HANDLE handle = CreateFileW(wide(path), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        // One that shares nothing cannot be narrowed: it is closed and the file opened anew,
+        // and in between anyone allowed to write the folder could change it. The caller
+        // hashes the bytes again through the new handle.
+        *reopened = true;
+        handle = readShared();
+    }
     if (handle == INVALID_HANDLE_VALUE)
         return -1;
     BY_HANDLE_FILE_INFORMATION info{};
@@ -376,7 +384,13 @@ bool systemTrustsServer(void* session, const QString& host, QString* why) {
         policyPara.pvExtraPolicyPara = &ssl;
         CERT_CHAIN_POLICY_STATUS status{};
         status.cbSize = sizeof status;
-        if (CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policyPara, &status)) {
+        // The chain's own status as well: some implementations' SSL policy passes a chain
+        // that never reached a root at all (Wine's does). Revocation was not asked for.
+        const DWORD revocation = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_OFFLINE_REVOCATION;
+        if ((chain->TrustStatus.dwErrorStatus & ~revocation) != CERT_TRUST_NO_ERROR)
+            problem = QStringLiteral("no chain to a trusted root (status %1)")
+                          .arg(chain->TrustStatus.dwErrorStatus, 8, 16, QLatin1Char('0'));
+        else if (CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, chain, &policyPara, &status)) {
             trusted = status.dwError == 0;
             if (!trusted)
                 problem = windowsMessage(status.dwError);
@@ -475,6 +489,10 @@ ReadOpen openRegularFileForReading(const QString& path, qint64 maxBytes, int* fd
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         const bool missing = code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND;
+        // A folder is refused by the open itself, as access denied.
+        const DWORD attributes = GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.utf16()));
+        if (!missing && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return fail(ReadOpen::NotAFile, QStringLiteral("It is not a regular file."));
         return fail(missing ? ReadOpen::Missing : ReadOpen::Refused, QStringLiteral("(error %1)").arg(code));
     }
     // A pipe, a console or another device is not read: only a file on a disk is.

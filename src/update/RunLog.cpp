@@ -108,10 +108,11 @@ void RunLog::write(const QString& kind, const QString& fact) {
     if (fd < 0)
         return;
     const qint64 size = sizeOfOpenFile(fd);
-    if (size >= 0 && size + line.size() > MaxBytes)
-        startAgainWithTail(fd, size, line);
-    else
-        writeAll(fd, line);
+    if (size >= 0 && size + line.size() > MaxBytes) {
+        startAgainWithTail(fd, size, line); // closes it
+        return;
+    }
+    writeAll(fd, line);
     closeFile(fd);
 }
 
@@ -121,6 +122,8 @@ void RunLog::startAgainWithTail(int fd, qint64 size, const QByteArray& line) {
     const qint64 from = qMax<qint64>(0, size - KeptBytes);
     QByteArray kept(int(size - from), '\0');
     const qint64 got = readAt(fd, from, kept.data(), kept.size());
+    // Windows renames nothing over a file that is still open, even for deleting.
+    closeFile(fd);
     if (got < 0)
         return;
     kept.truncate(int(got));

@@ -253,6 +253,17 @@ StagedDownload::Outcome StagedDownload::run() {
         discardPart();
         return m_outcome;
     }
+    // Held from here on as for the start: others may read it (a written file that nobody can
+    // open is of no use) but not change, rename or delete it while this run holds it.
+    bool reopened = false;
+    m_fd = holdForStart(m_fd, path, &reopened);
+    if (m_fd < 0 || (reopened && sha256Through(m_fd) != m_sha256)) {
+        if (m_fd >= 0)
+            closeFile(m_fd);
+        m_fd = -1;
+        fail(Outcome::NotNamed, QStringLiteral("Error downloading %1: the file changed after it was checked").arg(name));
+        return m_outcome;
+    }
     m_fetchedBytes = sink.kept();
     m_outcome = Outcome::Named;
     return m_outcome;

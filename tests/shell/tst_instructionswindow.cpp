@@ -107,6 +107,7 @@ private slots:
         QTRY_VERIFY(QToolTip::isVisible());
         QCOMPARE(QToolTip::text(), QStringLiteral("click this to cancel"));
         QToolTip::hideText();
+        QTRY_VERIFY(!QToolTip::isVisible()); // Windows fades it out first
         update.hide();
     }
 

@@ -205,7 +205,9 @@ private slots:
         const QString message = download(*form, site->url(QStringLiteral("/_/short/100000/10")), "twv2up.exe");
         QVERIFY2(message.startsWith(QLatin1String("Error downloading twv2up.exe: ")), qPrintable(message));
         QVERIFY2(!p().has("twv2up.exe"), "neither the cut-short body nor the older copy");
+#ifndef _WIN32 // Windows deletes it through the handle that wrote it, which nothing refuses
         QCOMPARE(p().read(".twv2up.exe.part"), QByteArray(10, 's'));
+#endif
     }
 
     void slowTransferThatNeverFallsSilentSucceeds() {
@@ -282,11 +284,10 @@ private slots:
         QFETCH(int, code);
         QFETCH(int, times);
         const QString url = site->url(QStringLiteral("/_/redirect/%1/3/twdownloads/file.bin").arg(code));
-        for (int i = 0; i < times; ++i) {
-            QFile::remove(p().folder + "file.bin"); // not one of the program's names: never replaced
-            QCOMPARE(download(*form, url, "file.bin"), QString());
-        }
-        QCOMPARE(p().read("file.bin"), QByteArray(200000, 'x'));
+        QString name;
+        for (int i = 0; i < times; ++i) // names of no program of ours are never replaced
+            QCOMPARE(download(*form, url, name = QStringLiteral("file%1.bin").arg(i)), QString());
+        QCOMPARE(p().read(name), QByteArray(200000, 'x'));
         QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->maximum(), 200000);
         QCOMPARE(control<QProgressBar>(form, QStringLiteral("ProgressBar1"))->value(), 200000);
     }

@@ -144,7 +144,9 @@ private slots:
         QTest::addColumn<bool>("served");    // the site has a body for it; otherwise 404
         QTest::addColumn<bool>("badSignature"); // with the maker's key, and a signature by another
         QTest::newRow("a user's data file") << "EMPLOYEE.DB" << true << true << false;
+#ifndef _WIN32 // on Windows the name is the console itself, which no file can have
         QTest::newRow("device") << "CON.exe" << true << true << false;
+#endif
         QTest::newRow("option") << "-help.exe" << true << true << false;
         QTest::newRow("installed-version file") << "version.tly" << true << true << false;
         QTest::newRow("format character") << QString::fromUtf8("twv\u202Eexe.msi") << true << true << false;
@@ -196,7 +198,9 @@ private slots:
         QCOMPARE(run.code, int(ProblemCode::InstallerFailed));
         QVERIFY(p.opened.isEmpty());
         QVERIFY(!p.has("slowfail-1-3.exe"));
+#ifndef _WIN32 // Windows deletes it through the handle that wrote it, which nothing refuses
         QVERIFY(p.has(".slowfail-1-3.exe.part"));
+#endif
     }
 
     void eachRunLeavesARecord_data() {
@@ -358,6 +362,7 @@ private slots:
         site->publish(QStringLiteral("twv2up.exe"), "installer");
         qputenv("TALLYAID_VENDOR_URL", site->url(QStringLiteral("/twdownloads/setupbd.exe")).toUtf8());
         p.vanished << file; // removed by something else once the transfer has ended
+        p.publisherCheckAnswer = Platform::PublisherCheck::Valid;
         TUpdateForm form;
         const Run run = press(form, mode, true);
         qunsetenv("TALLYAID_VENDOR_URL");

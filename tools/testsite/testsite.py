@@ -5,7 +5,7 @@ Serves the files of --root over TLS with a certificate for localhost signed by a
 is generated on first use in --cert-dir (never committed). Paths under /_/ ask for
 behaviours that real servers show when things go wrong:
 
-  /_/nolength/NAME            the file, without Content-Length (ends by closing)
+  /_/nolength/NAME            the file, without Content-Length (chunked)
   /_/status/CODE/NAME         CODE with its reason phrase and an HTML body
   /_/redirect/CODE/HOPS/NAME  HOPS redirects with CODE (301, 302, 307), then /NAME
   /_/loop                     redirects to itself for ever
@@ -121,11 +121,16 @@ class Site(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Type", content_type)
         if length:
             self.send_header("Content-Length", str(len(body)))
-        else:
-            self.send_header("Connection", "close")
-            self.close_connection = True
+            self.end_headers()
+            self.wfile.write(body)
+            return
+        # Chunked: no length announced, and an end that no client can take for a cut.
+        self.send_header("Transfer-Encoding", "chunked")
         self.end_headers()
-        self.wfile.write(body)
+        for at in range(0, len(body), 65536):
+            piece = body[at:at + 65536]
+            self.wfile.write(b"%x\r\n" % len(piece) + piece + b"\r\n")
+        self.wfile.write(b"0\r\n\r\n")
 
     def redirect(self, code, location):
         body = b"<html><body>moved</body></html>"
