@@ -11,15 +11,16 @@
 #  5. A failed download shows its problem code and starts nothing.
 #  6. Without a CA file, an authority not in the trusted roots and a certificate for
 #     another host name are refused.
-# Run by CTest in the Windows stage (scripts/wintest.sh sets WINEPREFIX).
-#   bash tests/e2e/wine_main_path.sh TALLYAID.EXE STANDIN.EXE ADDROOT.EXE
+# Run by CTest in the Windows stage, in a Wine prefix of its own.
+#   bash tests/e2e/wine_main_path.sh TALLYAID.EXE STANDIN.EXE ADDROOT.EXE TALLYAID-SIGN.EXE
 set -euo pipefail
-exe=$1 standin=$2 addroot=$3
-: "${WINEPREFIX:?run by the Windows test stage (scripts/wintest.sh)}"
+exe=$1 standin=$2 addroot=$3 # and $4, the signing command
 source "$(dirname "$0")/../../tools/common.sh"
 work=$(mktemp -d)
-trap 'cleanup_all; rm -rf "$work"' EXIT
-export WINEDEBUG=-all
+# A Wine prefix of this test's own, started on its display: one whose desktop began
+# without a display shows no windows.
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
+trap 'wineserver -k 2>/dev/null; cleanup_all; rm -rf "$work"' EXIT
 
 fail() {
   echo "FAIL: $*" >&2
@@ -30,6 +31,7 @@ fail() {
 }
 
 start_xvfb
+wineboot -i >/dev/null 2>&1 || fail "the Wine prefix did not start"
 mkdir -p "$work/site/twdownloads" "$work/program" "$work/keys"
 start_site "$work/site" "$work" || fail "test site did not start"
 cp "$exe" "$work/program/tallyaid.exe"
@@ -70,7 +72,7 @@ started() {
 close_window() {
   local win
   win=$(xdotool search --onlyvisible --name '^Update Tallywick$' | head -n1)
-  xdotool windowclose "$win" 2>/dev/null || xdotool key --clearmodifiers alt+F4
+  /usr/bin/python3 "$(dirname "$0")/../../tools/xclose.py" "$win"
   wait_until 30 bash -c "! kill -0 $app" || { kill "$app" 2>/dev/null; fail "close request did not end the program"; }
   wait "$app" || true
 }
@@ -101,7 +103,7 @@ echo "ok 1 - UPDATEV2 downloads the installer and the shell starts it, exit code
 rm -f "$work/started.log" "$work/program/twv2up.exe"
 openssl genpkey -algorithm ed25519 -out "$work/keys/maker.pem" 2>/dev/null
 openssl pkey -in "$work/keys/maker.pem" -pubout -out "$work/keys/maker.pub"
-sign="$(dirname "$exe")/tallyaid-sign.exe"
+sign=$4
 wine "$sign" --release "$work/keys/maker.pem" --expires 30 "$work/site/twdownloads/twv2.vn" >/dev/null ||
   fail "tallyaid-sign did not sign the release"
 TALLYAID_UPDATE_KEY_FILE="$work/keys/maker.pub" run "$SITE_URL" UPDATEV2
