@@ -12,6 +12,17 @@ inline QString shownNumber(const QString& text) {
     return shown.replace(u'.', QLocale().decimalPoint());
 }
 
+#ifdef _WIN32
+// Wine keeps the user's locale in its prefix, shared by every program running in it at
+// once: a comma-locale run asks Qt for its locale directly.
+inline const bool requestedLocaleApplied = [] {
+    const QByteArray name = qgetenv("TALLYAID_TEST_LOCALE");
+    if (!name.isEmpty())
+        QLocale::setDefault(QLocale(QString::fromLatin1(name)));
+    return true;
+}();
+#endif
+
 // Fails when the locale the run asked for is not really in force, in Qt and in the C
 // library alike, so that a comma-locale run cannot silently fall back to the C locale.
 inline void verifyRequestedLocale() {
