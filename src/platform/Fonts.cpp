@@ -10,9 +10,19 @@
 #endif
 
 namespace {
+// Qt's windows platform hands a family it lacks to the system, which picks a face itself;
+// elsewhere (and offscreen) Qt's own font database and substitutions decide.
+bool systemPicksFaces() {
+#ifdef _WIN32
+    return QGuiApplication::platformName() == QLatin1String("windows");
+#else
+    return false;
+#endif
+}
+
 bool hasFamily(const QString& family) {
 #ifdef _WIN32
-    if (QGuiApplication::platformName() != QLatin1String("windows")) // offscreen: Qt's own fonts
+    if (!systemPicksFaces())
         return QFontDatabase::families().contains(family, Qt::CaseInsensitive);
     // The system answers for a family it lacks with another face (its own substitutes), and
     // Qt then counts it as present: only a face of that very name counts here.
@@ -50,9 +60,8 @@ void substitute(const QString& family, const QStringList& candidates) {
     if (present.isEmpty())
         return;
     QFont::insertSubstitutions(family, present);
-#ifdef _WIN32 // where Qt would still hand the request to the system, which picks its own
-    standIns().insert(family, present.first());
-#endif
+    if (systemPicksFaces())
+        standIns().insert(family, present.first());
 }
 } // namespace
 
