@@ -2,7 +2,6 @@
 #include "ProgressFm.h"
 
 #include "FileNames.h"
-#include "Signature.h"
 #include "Sites.h"
 #include "StagedDownload.h"
 #include "platform/Error.h"
@@ -67,16 +66,13 @@ void TUpdateForm::DownloadOtherButtonClick() {
 }
 
 void TUpdateForm::startFetchedProgram(const QString& name) {
-    if (m_fetched && m_fetched->succeeded()) {
-        if (!m_fetched->startNamed([this](const QString& fileName) { startProgram(fileName); }))
-            throw TallyError(QStringLiteral("%1 is no longer the file that was downloaded").arg(name));
+    // Only the very file this run fetched (and checked). After a failed download nothing
+    // runs, whatever is under the name: anyone who can write the folder could have put it
+    // there meanwhile.
+    if (!m_fetched || !m_fetched->succeeded())
         return;
-    }
-    // The failed download could not replace an earlier copy. Started all the same, as
-    // before, but only where nothing is checked: an unchecked copy never runs in a build
-    // that carries the maker's key.
-    if (UpdateSignature::trustedKey().isEmpty())
-        startProgram(name);
+    if (!m_fetched->startNamed([this](const QString& fileName) { startProgram(fileName); }))
+        throw TallyError(QStringLiteral("%1 is no longer the file that was downloaded").arg(name));
 }
 
 void TUpdateForm::fetchOtherProgram(const QString& file, ProblemCode missingCode, ProblemCode failedCode,

@@ -1,3 +1,4 @@
+#include "HostileFiles.h"
 #include "ProblemCode.h"
 #include "WhenModal.h"
 #include "RecordingPlatform.h"
@@ -33,9 +34,12 @@ class LaunchTest : public QObject {
     QTemporaryDir userData; // this account's application data, for the run
 
     // Opens the window in a mode, presses the key or button, and reports what happened.
-    Run press(TUpdateForm& form, const QString& mode, bool useEnter) {
+    // `meanwhile` runs once the window shows, after the start's clean-up, before the press.
+    Run press(TUpdateForm& form, const QString& mode, bool useEnter, const std::function<void()>& meanwhile = {}) {
         Run run;
         whenShown(&form, [&] {
+            if (meanwhile)
+                meanwhile();
             auto recordLine = [&] {
                 if (run.downloadingLine.isEmpty() && form.FDownloadInProgress)
                     run.downloadingLine = control<QLabel>(&form, QStringLiteral("StatusLabel1"))->text();
@@ -119,17 +123,23 @@ private slots:
         QTest::newRow("no installer name") << QByteArray("2.74\n");
         QTest::newRow("name escaping the folder") << QByteArray("2.74\n-\n../twv2up.exe\n");
         QTest::newRow("older copy that cannot be replaced") << QByteArray("2.74\n-\ninuse.exe\n");
+        QTest::newRow("earlier copy while another run writes the name") << QByteArray("2.74\n-\ntwvheld.exe\n");
     }
     void installerFailures() {
         QFETCH(QByteArray, versionFile);
         PlatformScope scope;
         RecordingPlatform& p = scope.platform;
-        site->publish(QStringLiteral("twv2.vn"), versionFile);
+        site->publish(QStringLiteral("twvtest.vn"), versionFile); // the test channel's
         site->publish(QStringLiteral("twv2up.exe"), "installer");
         site->publish(QStringLiteral("inuse.exe"), "new");
         QDir(p.folder).mkdir(QStringLiteral("inuse.exe")); // cannot be opened for writing, even by root
+        site->publish(QStringLiteral("twvheld.exe"), "new");
+        p.writeFile(QStringLiteral(".twvheld.exe.part"), "");
+        HeldFile held(p.folder + QStringLiteral(".twvheld.exe.part"));
+        QVERIFY(held.isHeld());
         TUpdateForm form;
-        const Run run = press(form, runModeText(RunModeCode::Test), false);
+        const Run run = press(form, runModeText(RunModeCode::Test), false,
+                              [&] { p.writeFile(QStringLiteral("twvheld.exe"), "put there by anyone"); });
         QCOMPARE(run.code, int(ProblemCode::InstallerFailed));
         QVERIFY(!run.closed);
         QVERIFY2(!run.cancelEnabled, "no cancelling after a failed download");
