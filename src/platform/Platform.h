@@ -24,6 +24,9 @@ public:
 
     // Shell "open": start a file with a working folder, without waiting for it.
     virtual void shellOpenFile(QWidget* owner, const QString& fileName, const QString& workingFolder) = 0;
+    // The same for a file of the working folder that this run holds open as `fd`: what
+    // starts is that file, whatever anyone does to its name meanwhile.
+    virtual void shellOpenHeldFile(QWidget* owner, int fd, const QString& fileName, const QString& workingFolder) = 0;
     // Shell "open" of a web address: the user's browser takes it.
     virtual void shellOpenUrl(QWidget* owner, const QString& url) = 0;
 

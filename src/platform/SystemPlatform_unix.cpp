@@ -2,6 +2,7 @@
 #include "FileOps.h"
 #include "ProxyConfig.h"
 #include "SystemPlatform.h"
+#include "Error.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -25,6 +27,47 @@ void SystemPlatform::shellOpenFile(QWidget*, const QString& fileName, const QStr
     // A name starting with "-" would be read as an option.
     const QString target = fileName.startsWith(u'-') ? QStringLiteral("./") + fileName : fileName;
     QProcess::startDetached(QStringLiteral("xdg-open"), {target}, workingFolder);
+}
+
+// Anyone allowed to write the folder may rename another file over the name at any moment,
+// and the opener opens by name: it gets a copy of the held file's bytes instead, in a folder
+// of this run's own under the temporary folder (mode 0700, in a sticky folder, so that
+// nobody else can rename, replace or add anything there). The working folder stays.
+void SystemPlatform::shellOpenHeldFile(QWidget* owner, int fd, const QString& fileName, const QString& workingFolder) {
+    // Earlier runs' copies go, once whatever started them has had a minute to open them.
+    const QDir temp(QDir::tempPath());
+    for (const QFileInfo& earlier : temp.entryInfoList({QStringLiteral("tallyaid-start-*")}, QDir::Dirs | QDir::Hidden)) {
+        struct stat st {};
+        if (::lstat(QFile::encodeName(earlier.filePath()).constData(), &st) == 0 && S_ISDIR(st.st_mode) &&
+            st.st_uid == ::geteuid() && st.st_mtime < ::time(nullptr) - 60)
+            QDir(earlier.filePath()).removeRecursively();
+    }
+    const QByteArray base = QFile::encodeName(QDir::tempPath()) + "/tallyaid-start-XXXXXX";
+    QByteArray folder = base;
+    if (!::mkdtemp(folder.data()))
+        throw TallyError(QStringLiteral("Cannot make a folder to start %1 from").arg(fileName));
+    const QByteArray copyPath = folder + '/' + QFile::encodeName(fileName);
+    const int out = ::open(copyPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0700);
+    bool copied = out >= 0;
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (qint64 at = 0; copied;) {
+        const qint64 got = readAt(fd, at, block.data(), block.size());
+        if (got <= 0) {
+            copied = got == 0;
+            break;
+        }
+        copied = writeAll(out, QByteArray::fromRawData(block.constData(), int(got)));
+        at += got;
+    }
+    if (out >= 0)
+        ::close(out);
+    if (!copied) {
+        ::unlink(copyPath.constData());
+        ::rmdir(folder.constData());
+        throw TallyError(QStringLiteral("Cannot copy %1 to start it").arg(fileName));
+    }
+    Q_UNUSED(owner);
+    QProcess::startDetached(QStringLiteral("xdg-open"), {QFile::decodeName(copyPath)}, workingFolder);
 }
 
 void SystemPlatform::shellOpenUrl(QWidget*, const QString& url) {
@@ -196,8 +239,20 @@ int createOwnedFile(const QString& path, const std::function<void(const QString&
                 QStringLiteral("Cannot create file \"%1\". Another download is writing it.").arg(path));
 }
 
-bool renameOwnedFile(int, const QString& from, const QString& to, QString* error) {
-    return replaceFile(from, to, error); // the lock stays with the open file under its new name
+bool renameOwnedFile(int fd, const QString& from, const QString& to, QString* error) {
+    // A rename goes by name, and anyone allowed to write the folder can put another file
+    // under either name: the names are checked against the open file before and after.
+    const FileIdentity ours = identityOfOpenFile(fd);
+    const auto notOurs = [error] {
+        if (error)
+            *error = QStringLiteral("the file was replaced while it was being written");
+        return false;
+    };
+    if (!ours.valid || identityAtPath(from) != ours)
+        return notOurs();
+    if (!replaceFile(from, to, error)) // the lock stays with the open file under its new name
+        return false;
+    return identityAtPath(to) == ours || notOurs();
 }
 
 void discardOwnedFile(int fd, const QString& path, const std::function<void(const QString&)>& removeByName) {

@@ -33,6 +33,12 @@ void SystemPlatform::shellOpenFile(QWidget* owner, const QString& fileName, cons
                   reinterpret_cast<LPCWSTR>(workingFolder.utf16()), SW_SHOW);
 }
 
+void SystemPlatform::shellOpenHeldFile(QWidget* owner, int, const QString& fileName, const QString& workingFolder) {
+    // Held sharing only reading: nobody can write, rename or delete it while the shell
+    // opens it by name.
+    shellOpenFile(owner, fileName, workingFolder);
+}
+
 void SystemPlatform::shellOpenUrl(QWidget* owner, const QString& url) {
     ShellExecuteW(ownerHandle(owner), L"open", reinterpret_cast<LPCWSTR>(url.utf16()), nullptr, nullptr, SW_SHOW);
 }

@@ -510,7 +510,7 @@ void TUpdateForm::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-void TUpdateForm::startProgram(const QString& fileName) {
+void TUpdateForm::startProgram(const QString& fileName, int fd) {
+    Platform::current().shellOpenHeldFile(this, fd, fileName, ProgramFolder);
     m_log.write(QStringLiteral("started"), fileName);
-    Platform::current().shellOpenFile(this, fileName, ProgramFolder);
 }

@@ -139,7 +139,7 @@ private:
     void buildDetailsArea();
     void buildProblemPanel();
     void removeFile(const QString& name);
-    void startProgram(const QString& fileName);
+    void startProgram(const QString& fileName, int fd);
     // Starts what lies under `name` after a download: the very file just fetched and checked,
     // or, in a build that checks no signatures, an earlier copy a failed download could not
     // replace. A file that was swapped since it was checked raises an error.

@@ -71,7 +71,7 @@ void TUpdateForm::startFetchedProgram(const QString& name) {
     // there meanwhile.
     if (!m_fetched || !m_fetched->succeeded())
         return;
-    if (!m_fetched->startNamed([this](const QString& fileName) { startProgram(fileName); }))
+    if (!m_fetched->startNamed([this](const QString& fileName, int fd) { startProgram(fileName, fd); }))
         throw TallyError(QStringLiteral("%1 is no longer the file that was downloaded").arg(name));
 }
 

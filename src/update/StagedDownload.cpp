@@ -293,7 +293,7 @@ std::optional<QByteArray> StagedDownload::fetchedBytes() const {
     return m_outcome == Outcome::Named ? m_fetchedBytes : std::nullopt;
 }
 
-bool StagedDownload::startNamed(const std::function<void(const QString& name)>& start) {
+bool StagedDownload::startNamed(const std::function<void(const QString& name, int fd)>& start) {
     if (m_outcome != Outcome::Named || m_fd < 0)
         return false;
     // 6. Only the very file that was fetched and checked, held so it cannot be swapped.
@@ -306,7 +306,7 @@ bool StagedDownload::startNamed(const std::function<void(const QString& name)>& 
         m_fd = -1;
         return false;
     }
-    start(m_plan.name);
+    start(m_plan.name, m_fd);
     closeFile(m_fd);
     m_fd = -1;
     return true;

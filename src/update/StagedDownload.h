@@ -92,10 +92,10 @@ public:
     // kept nothing, or the body was longer than the plan's keepBytes.
     std::optional<QByteArray> fetchedBytes() const;
 
-    // Hands the named file to `start` (by its bare name) if the file under the real name is
-    // still the one that was fetched and checked; it is held until `start` has returned.
-    // Returns whether it was handed over.
-    bool startNamed(const std::function<void(const QString& name)>& start);
+    // Hands the named file to `start` (its bare name and the held descriptor) if the file
+    // under the real name is still the one that was fetched and checked; it is held until
+    // `start` has returned. Returns whether it was handed over.
+    bool startNamed(const std::function<void(const QString& name, int fd)>& start);
 
 private:
     void fail(Outcome outcome, const QString& text);

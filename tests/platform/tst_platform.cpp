@@ -198,8 +198,8 @@ private slots:
         if (kind == QLatin1String("file") || kind == QLatin1String("growing"))
             p.writeFile(QStringLiteral("version.tly"), "2.74\r\n");
         else if (kind == QLatin1String("exact"))
-            p.writeFile(QStringLiteral("version.tly"),
-                        "2.74\r\n" + QByteArray("x\n").repeated((AnsiTextFile::MaxFileBytes - 6) / 2));
+            p.writeFile(QStringLiteral("version.tly"), "2.74\r\n" + QByteArray(1023, 'x').append('\n').repeated(1023) +
+                                                           QByteArray(int(AnsiTextFile::MaxFileBytes) - 6 - 1023 * 1024 - 1, 'y') + '\n');
         else if (kind == QLatin1String("pipe")) {
             pipe.emplace(path);
             QVERIFY(pipe->isValid());
@@ -237,7 +237,7 @@ private slots:
                 r.read = r.firstLine.size();
                 QFile other(path);
                 if (grows && other.open(QIODevice::Append))
-                    other.write(QByteArray("1234567\n").repeated(256 * 1024));
+                    other.write(QByteArray(1023, 'g').append('\n').repeated(2048));
                 while (!file.atEnd())
                     r.read += file.readLine().size();
             } catch (const TallyError& e) {
@@ -260,7 +260,13 @@ private slots:
         QVERIFY(r.read <= AnsiTextFile::MaxFileBytes);
     }
 
+    void shellOpenStartsXdgOpenDetachedInTheWorkingFolder_data() {
+        QTest::addColumn<bool>("held");
+        QTest::newRow("by name") << false;
+        QTest::newRow("held, another file renamed over the name after the check") << true;
+    }
     void shellOpenStartsXdgOpenDetachedInTheWorkingFolder() {
+        QFETCH(bool, held);
 #ifdef _WIN32
         QSKIP("xdg-open is Linux's; the Windows end-to-end test sees ShellExecuteW start a real program");
 #endif
@@ -270,7 +276,7 @@ private slots:
         const QString log = bin.filePath(QStringLiteral("log"));
         QFile script(bin.filePath(QStringLiteral("xdg-open")));
         QVERIFY(script.open(QIODevice::WriteOnly));
-        script.write(QStringLiteral("#!/bin/sh\nprintf '%s|%s\\n' \"$*\" \"$(pwd)\" >> '%1.tmp' && mv '%1.tmp' '%1'\n")
+        script.write(QStringLiteral("#!/bin/sh\nprintf '%s|%s|%s\\n' \"$*\" \"$(pwd)\" \"$(cat \"$1\")\" >> '%1.tmp' && mv '%1.tmp' '%1'\n")
                          .arg(log)
                          .toUtf8());
         script.close();
@@ -278,13 +284,32 @@ private slots:
         const QByteArray oldPath = qgetenv("PATH");
         qputenv("PATH", bin.path().toUtf8() + ":" + oldPath);
         SystemPlatform system;
-        system.shellOpenFile(nullptr, QStringLiteral("twv2up.exe"), p.folder);
+        p.writeFile(QStringLiteral("twv2up.exe"), "checked");
+        QFile checked(p.folder + QStringLiteral("twv2up.exe"));
+        QVERIFY(checked.open(QIODevice::ReadOnly));
+        QString error;
+        if (held) {
+            p.writeFile(QStringLiteral("theirs.exe"), "theirs");
+            QVERIFY(replaceFile(p.folder + QStringLiteral("theirs.exe"), p.folder + QStringLiteral("twv2up.exe"), &error));
+            system.shellOpenHeldFile(nullptr, checked.handle(), QStringLiteral("twv2up.exe"), p.folder);
+        } else {
+            system.shellOpenFile(nullptr, QStringLiteral("twv2up.exe"), p.folder);
+        }
         qputenv("PATH", oldPath);
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(log), 10000);
         QFile result(log);
         QVERIFY(result.open(QIODevice::ReadOnly));
-        const QString line = QString::fromUtf8(result.readAll()).trimmed();
-        QCOMPARE(line, QStringLiteral("twv2up.exe|") + QDir(p.folder).canonicalPath());
+        const QStringList line = QString::fromUtf8(result.readAll()).trimmed().split(u'|');
+        QCOMPARE(line.size(), 3);
+        QCOMPARE(line[1], QDir(p.folder).canonicalPath());
+        QCOMPARE(line[2], QStringLiteral("checked"));
+        if (held) { // a copy in a folder nobody else may change
+            QCOMPARE(QFileInfo(line[0]).fileName(), QStringLiteral("twv2up.exe"));
+            QCOMPARE(QFileInfo(QFileInfo(line[0]).path()).permissions() & 0x0077, QFileDevice::Permissions());
+            QDir(QFileInfo(line[0]).path()).removeRecursively();
+        } else {
+            QCOMPARE(line[0], QStringLiteral("twv2up.exe"));
+        }
     }
 };
 

@@ -18,6 +18,10 @@ void RecordingPlatform::shellOpenFile(QWidget*, const QString& fileName, const Q
     opened.append({fileName, workingFolder});
 }
 
+void RecordingPlatform::shellOpenHeldFile(QWidget* owner, int, const QString& fileName, const QString& workingFolder) {
+    shellOpenFile(owner, fileName, workingFolder);
+}
+
 void RecordingPlatform::shellOpenUrl(QWidget*, const QString& url) {
     opened.append({url, QString()});
 }

@@ -22,6 +22,7 @@ public:
     QString programFolder() const override { return folder; }
     QString executableFileName() const override { return ownName.isEmpty() ? SystemPlatform::executableFileName() : ownName; }
     void shellOpenFile(QWidget* owner, const QString& fileName, const QString& workingFolder) override;
+    void shellOpenHeldFile(QWidget* owner, int fd, const QString& fileName, const QString& workingFolder) override;
     void shellOpenUrl(QWidget* owner, const QString& url) override;
     void showInformation(QWidget* owner, const QString& text) override;
     void showWarning(QWidget* owner, const QString& text) override;

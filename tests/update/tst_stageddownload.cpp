@@ -111,6 +111,8 @@ private slots:
                                      << "none";
         QTest::newRow("another file swapped in under the real name once named")
             << name << prog << "" << "swapped once named" << int(Outcome::Named) << "theirs";
+        QTest::newRow("another file renamed over the part file mid-body")
+            << name << prog << "" << "part replaced" << int(Outcome::NotNamed) << "none";
 #endif
         QTest::newRow("earlier copy replaced") << FileName::DatabaseEngineSetup << prog << "" << "old"
                                                << int(Outcome::Named) << "new";
@@ -215,6 +217,11 @@ private slots:
         const auto afterBody = [&] {
             if (before == QLatin1String("folder appears")) // too late for the name check, in time to block the rename
                 QVERIFY(QDir(p.folder).mkpath(name + QStringLiteral("/inside")));
+            QString error;
+            if (before == QLatin1String("part replaced")) {
+                p.writeFile(QStringLiteral("theirs.part"), "theirs");
+                QVERIFY(replaceFile(p.folder + QStringLiteral("theirs.part"), p.folder + part, &error));
+            }
         };
         plan.keepBytes = program.size();
         StagedDownload fetch(plan, directTransport(afterBody), [] { return false; });
@@ -241,7 +248,7 @@ private slots:
 
         QStringList started;
         QByteArray startedBytes;
-        const bool handedOver = fetch.startNamed([&](const QString& startedName) {
+        const bool handedOver = fetch.startNamed([&](const QString& startedName, int) {
             started << startedName;
             startedBytes = p.read(startedName);
         });
@@ -269,6 +276,8 @@ private slots:
             QCOMPARE(p.read(part), QByteArray("another run's bytes"));
         } else if (before == QLatin1String("part link undeletable")) {
             QVERIFY(QFileInfo(p.folder + part).isSymLink());
+        } else if (before == QLatin1String("part replaced")) {
+            QCOMPARE(p.read(part), QByteArray("theirs")); // theirs, left alone
         } else {
             QVERIFY2(!QFileInfo(p.folder + part).exists(), "no part file is left");
         }
@@ -494,7 +503,7 @@ private slots:
         QVERIFY2(a == Outcome::Named || b == Outcome::Named, "one of the two gets the file");
         for (StagedDownload* fetch : {&first, &second}) {
             QVERIFY(fetch->succeeded() || fetch->outcome() == Outcome::HeldByAnotherRun);
-            fetch->startNamed([&](const QString& startedName) {
+            fetch->startNamed([&](const QString& startedName, int) {
                 QVERIFY2(p.read(startedName) == program, "a partial file was handed over");
             });
         }
