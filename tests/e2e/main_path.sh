@@ -29,6 +29,7 @@ start_site "$work/site" "$work"
 # starts it detached and may end before it has written its line: wait for the line itself.
 cat >"$work/bin/xdg-open" <<SCRIPT
 #!/bin/sh
+[ -f "\$1" ] && cp "\$1" "$work/opened.bytes"
 echo "\$*|\$(pwd)" >>"$work/opened.log"
 SCRIPT
 chmod +x "$work/bin/xdg-open"
@@ -69,7 +70,9 @@ wait_until 60 bash -c "! kill -0 $app" || fail "program did not end after the do
 code=0; wait $app || code=$?
 [ $code -eq 0 ] || fail "exit code $code"
 cmp -s "$work/program/twv2up.exe" "$work/site/twdownloads/twv2up.exe" || fail "installer not downloaded whole"
-wait_until 10 grep -qx "twv2up.exe|$work/program" "$work/opened.log" || fail "installer not opened: $(cat "$work/opened.log" 2>/dev/null)"
+# A copy of the checked file, in a folder of the run's own; started in the program folder.
+wait_until 10 grep -qx "/.*/twv2up.exe|$work/program" "$work/opened.log" || fail "installer not opened: $(cat "$work/opened.log" 2>/dev/null)"
+cmp -s "$work/opened.bytes" "$work/site/twdownloads/twv2up.exe" || fail "what was opened is not the installer"
 [ ! -e "$work/program/twv2.vn" ] || fail "twv2.vn left behind"
 echo "ok 1 - UPDATEV2 downloads and starts the installer, exit code 0"
 
