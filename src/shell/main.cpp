@@ -3,7 +3,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Fonts.h"
 #include "shell/MainFm.h"
-#include "update/HttpsTransfer.h"
+#include "fetch/HttpsTransfer.h"
 #include "update/ProgressFm.h"
 
 #include <QApplication>

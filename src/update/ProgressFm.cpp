@@ -1,7 +1,7 @@
-#include "ProgressFm.h"
+#include "update/ProgressFm.h"
 
-#include "FileNames.h"
-#include "StagedDownload.h"
+#include "trust/FileNames.h"
+#include "fetch/StagedDownload.h"
 
 #include "dialogs/MsgFm.h"
 #include "platform/Error.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "Codes.h"
-#include "HttpsTransfer.h"
-#include "RunLog.h"
+#include "update/Codes.h"
+#include "fetch/HttpsTransfer.h"
+#include "fetch/RunLog.h"
 #include "validate/Validate.h"
 
 #include <QDialog>

@@ -1,10 +1,10 @@
 // The version check: which release is the latest, which one is installed.
-#include "ProgressFm.h"
+#include "update/ProgressFm.h"
 
-#include "FileNames.h"
-#include "StagedDownload.h"
-#include "Signature.h"
-#include "VersionFile.h"
+#include "trust/FileNames.h"
+#include "fetch/StagedDownload.h"
+#include "trust/Signature.h"
+#include "trust/VersionFile.h"
 
 #include "platform/AnsiTextFile.h"
 #include "platform/Error.h"

@@ -1,13 +1,13 @@
 // The update window's one path for fetching files: an HTTPS transfer on a worker thread
 // while the window keeps painting, with its progress coalesced onto the UI thread.
-#include "ProgressFm.h"
+#include "update/ProgressFm.h"
 
-#include "FileNames.h"
-#include "HttpsTransfer.h"
-#include "ReleaseCheck.h"
-#include "Signature.h"
-#include "StagedDownload.h"
-#include "Sites.h"
+#include "trust/FileNames.h"
+#include "fetch/HttpsTransfer.h"
+#include "trust/ReleaseCheck.h"
+#include "trust/Signature.h"
+#include "fetch/StagedDownload.h"
+#include "fetch/Sites.h"
 #include "platform/Error.h"
 #include "platform/FileOps.h"
 #include "platform/Platform.h"

@@ -1,9 +1,9 @@
 // "Download Now...": fetch a program into the program folder, start it, and close.
-#include "ProgressFm.h"
+#include "update/ProgressFm.h"
 
-#include "FileNames.h"
-#include "Sites.h"
-#include "StagedDownload.h"
+#include "trust/FileNames.h"
+#include "fetch/Sites.h"
+#include "fetch/StagedDownload.h"
 #include "platform/Error.h"
 #include "platform/Platform.h"
 #include "widgets/StyledButton.h"

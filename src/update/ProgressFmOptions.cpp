@@ -1,8 +1,8 @@
 // The problem view's three recovery options, and "Other Options..." for a specially
 // numbered installer.
-#include "ProgressFm.h"
+#include "update/ProgressFm.h"
 
-#include "Sites.h"
+#include "fetch/Sites.h"
 #include "dialogs/MsgFm.h"
 #include "platform/Platform.h"
 #include "widgets/StyledButton.h"

@@ -1,7 +1,7 @@
 // The installer-name rule with arbitrary UTF-16 names: nothing accepted leaves the folder
 // or is anything but a program.
 #include "FuzzInput.h"
-#include "update/FileNames.h"
+#include "trust/FileNames.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // The signature-file parsing and the message layout of signatures.
 #include "FuzzInput.h"
-#include "update/Signature.h"
+#include "trust/Signature.h"
 
 #include <cstdio>
 

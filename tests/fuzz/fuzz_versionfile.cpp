@@ -2,7 +2,7 @@
 #include "FuzzInput.h"
 #include "platform/AnsiTextFile.h"
 #include "platform/Error.h"
-#include "update/VersionFile.h"
+#include "trust/VersionFile.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -2,7 +2,7 @@
 // here), and on Linux the https_proxy and no_proxy variables through a real CONNECT proxy.
 #include "TestSite.h"
 #include "platform/ProxyConfig.h"
-#include "update/HttpsTransfer.h"
+#include "fetch/HttpsTransfer.h"
 
 #include <QTemporaryFile>
 #include <QtTest>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "HostTools.h"
-#include "update/Signature.h"
+#include "trust/Signature.h"
 
 #include <QCryptographicHash>
 #include <QFile>

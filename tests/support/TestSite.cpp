@@ -2,7 +2,7 @@
 
 #include "HostTools.h"
 
-#include "update/HttpsTransfer.h"
+#include "fetch/HttpsTransfer.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

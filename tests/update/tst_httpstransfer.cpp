@@ -1,7 +1,7 @@
 #include "TestSite.h"
-#include "update/FileNames.h"
-#include "update/HttpsTransfer.h"
-#include "update/TlsTrust.h"
+#include "trust/FileNames.h"
+#include "fetch/HttpsTransfer.h"
+#include "fetch/TlsTrust.h"
 
 #include <QtTest>
 

@@ -8,7 +8,7 @@
 #include "TestKeys.h"
 #include "TestSite.h"
 #include "platform/Fonts.h"
-#include "update/FileNames.h"
+#include "trust/FileNames.h"
 #include "update/ProgressFm.h"
 #include "widgets/StyledButton.h"
 

@@ -1,5 +1,5 @@
 // A build without the test-only overrides takes its addresses from the build alone.
-#include "update/Sites.h"
+#include "fetch/Sites.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // The run's record for support: written where it can be, skipped where it cannot, never
 // through a link, and bounded.
 #include "HostileFiles.h"
-#include "update/FileNames.h"
-#include "update/RunLog.h"
+#include "trust/FileNames.h"
+#include "fetch/RunLog.h"
 
 #include <QtTest>
 

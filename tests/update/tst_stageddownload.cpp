@@ -5,10 +5,10 @@
 #include "RecordingPlatform.h"
 #include "TestKeys.h"
 #include "TestSite.h"
-#include "update/FileNames.h"
-#include "update/Resume.h"
-#include "update/Signature.h"
-#include "update/StagedDownload.h"
+#include "trust/FileNames.h"
+#include "fetch/Resume.h"
+#include "trust/Signature.h"
+#include "fetch/StagedDownload.h"
 
 #include <QtTest>
 

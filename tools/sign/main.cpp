@@ -10,9 +10,9 @@
 //       exit code 0 if valid
 // KEYFILE is an Ed25519 private key in PEM (openssl genpkey -algorithm ed25519). The name
 // signed is each file's own name, as the program will fetch it.
-#include "update/FileNames.h"
-#include "update/Signature.h"
-#include "update/VersionFile.h"
+#include "trust/FileNames.h"
+#include "trust/Signature.h"
+#include "trust/VersionFile.h"
 #include "platform/AnsiTextFile.h"
 
 #include <QCoreApplication>

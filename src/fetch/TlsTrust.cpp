@@ -1,4 +1,4 @@
-#include "TlsTrust.h"
+#include "fetch/TlsTrust.h"
 
 #include <QList>
 

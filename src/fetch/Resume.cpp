@@ -1,4 +1,4 @@
-#include "Resume.h"
+#include "fetch/Resume.h"
 
 namespace Resume {
 

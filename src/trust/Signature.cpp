@@ -1,4 +1,4 @@
-#include "Signature.h"
+#include "trust/Signature.h"
 
 #include <QFile>
 #include <QtGlobal>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HttpsTransfer.h"
+#include "fetch/HttpsTransfer.h"
 
 #include <QByteArray>
 #include <QList>

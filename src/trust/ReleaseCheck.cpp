@@ -1,7 +1,7 @@
-#include "ReleaseCheck.h"
+#include "trust/ReleaseCheck.h"
 
-#include "FileNames.h"
-#include "Signature.h"
+#include "trust/FileNames.h"
+#include "trust/Signature.h"
 #include "platform/FileOps.h"
 
 #include <QCryptographicHash>

@@ -1,8 +1,8 @@
-#include "StagedDownload.h"
+#include "fetch/StagedDownload.h"
 
-#include "FileNames.h"
-#include "Resume.h"
-#include "Signature.h"
+#include "trust/FileNames.h"
+#include "fetch/Resume.h"
+#include "trust/Signature.h"
 #include "platform/FileOps.h"
 #include "platform/Platform.h"
 

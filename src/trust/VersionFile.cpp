@@ -1,4 +1,4 @@
-#include "VersionFile.h"
+#include "trust/VersionFile.h"
 
 #include "platform/AnsiTextFile.h"
 

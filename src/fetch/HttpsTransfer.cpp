@@ -1,9 +1,9 @@
-#include "HttpsTransfer.h"
+#include "fetch/HttpsTransfer.h"
 
 #include <QByteArray>
 #include <QFileInfo>
 #include <QUrl>
-#include "TlsTrust.h"
+#include "fetch/TlsTrust.h"
 #include "platform/FileOps.h"
 #include "platform/ProxyConfig.h"
 #include <curl/curl.h>

@@ -1,4 +1,4 @@
-#include "Sites.h"
+#include "fetch/Sites.h"
 
 #include <QtGlobal>
 

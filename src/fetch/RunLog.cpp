@@ -1,6 +1,6 @@
-#include "RunLog.h"
+#include "fetch/RunLog.h"
 
-#include "FileNames.h"
+#include "trust/FileNames.h"
 #include "platform/FileOps.h"
 #include "platform/Platform.h"
 #include "platform/ProxyConfig.h"

@@ -1,4 +1,4 @@
-#include "FileNames.h"
+#include "trust/FileNames.h"
 
 #include "platform/SystemPlatform.h"
 
