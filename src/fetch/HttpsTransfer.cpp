@@ -5,6 +5,7 @@
 #include <QUrl>
 #include "fetch/TlsTrust.h"
 #include "platform/FileOps.h"
+#include "platform/SystemPlatform.h"
 #include "platform/ProxyConfig.h"
 #include <curl/curl.h>
 

@@ -2,6 +2,7 @@
 
 #include "trust/FileNames.h"
 #include "fetch/Resume.h"
+#include "trust/ReleaseCheck.h"
 #include "trust/Signature.h"
 #include "platform/FileOps.h"
 #include "platform/Platform.h"
@@ -278,15 +279,14 @@ bool StagedDownload::signatureHolds(const QByteArray& digest) {
     settings.maxBodyBytes = UpdateSignature::MaxSignatureFileBytes;
     const HttpsTransfer::Result result = m_transport(m_plan.signatureUrl, settings, sigSink, false);
     const bool fetched = result.outcome == HttpsTransfer::Outcome::Completed && result.statusCode == 200;
+    const std::optional<QByteArray> signatureFile =
+        fetched ? std::optional<QByteArray>(sigSink.content()) : std::nullopt;
     if (m_plan.judgeSignature) {
-        m_refusal = m_plan.judgeSignature(fetched ? std::optional<QByteArray>(sigSink.content()) : std::nullopt, digest);
+        m_refusal = m_plan.judgeSignature(signatureFile, digest);
         return m_refusal.isEmpty();
     }
-    if (!fetched)
-        return false;
-    const QByteArray signature = UpdateSignature::parseSignatureFile(sigSink.content());
-    return !signature.isEmpty() &&
-           UpdateSignature::verify(m_plan.key, UpdateSignature::message(m_plan.name, digest), signature);
+    return ReleaseCheck::judgeProgram(m_plan.key, m_plan.name, signatureFile, digest) ==
+           ReleaseCheck::Verdict::Accepted;
 }
 
 std::optional<QByteArray> StagedDownload::fetchedBytes() const {

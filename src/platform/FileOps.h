@@ -70,12 +70,6 @@ private:
     qintptr m_handle = -1;
 };
 
-// Whether the server certificate of an established Schannel session (`session`, the
-// library's CtxtHandle) chains to a root the system trusts and names `host`, judged by the
-// system's own SSL policy; on failure *why says what failed. Always true where the system
-// has no such store (Linux): there the TLS library checks against its CA files.
-bool systemTrustsServer(void* session, const QString& host, QString* why);
-
 // Starts writing each finished stretch of a file to the disk while the rest still arrives,
 // and keeps the amount not yet on disk bounded, so that the closing flush has little left.
 class WriteBehind {

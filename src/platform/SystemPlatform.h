@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Platform.h"
+#include "Wildcard.h"
 
 #include <QList>
 #include <QPair>
@@ -39,9 +40,11 @@ bool subjectIsPublisher(const QList<QPair<QString, QString>>& subject, const Pla
 // ties broken by the exact name.
 bool precedesInSearch(const QString& a, const QString& b);
 
-// Wildcard match as the system's file search does it: "*" any run, "?" one character,
-// letters compared without regard to ASCII case.
-bool matchesWildcard(const QString& name, const QString& mask);
-
 // Ends the folder with the native separator if it does not end in one already.
 QString withTrailingSeparator(const QString& folder);
+
+// Whether the server certificate of an established Schannel session (`session`, the
+// library's CtxtHandle) chains to a root the system trusts and names `host`, judged by the
+// system's own SSL policy; on failure *why says what failed. Always true where the system
+// has no such store (Linux): there the TLS library checks against its CA files.
+bool systemTrustsServer(void* session, const QString& host, QString* why);

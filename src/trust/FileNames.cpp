@@ -1,6 +1,6 @@
 #include "trust/FileNames.h"
 
-#include "platform/SystemPlatform.h"
+#include "platform/Wildcard.h"
 
 #include <QCryptographicHash>
 #include <QStringList>

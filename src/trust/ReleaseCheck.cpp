@@ -200,21 +200,56 @@ Verdict admit(const QString& programFolder, const QString& versionFile, qint64 s
     return verdict;
 }
 
-Verdict judgeVersionFile(const QString& programFolder, const QByteArray& key, const QString& name,
-                         const QByteArray& digest, const std::optional<QByteArray>& signatureFile, qint64 now,
-                         const Pause& pause) {
+Verdict judgeVersionSignature(const QByteArray& key, const QString& name, const QByteArray& digest,
+                              const std::optional<QByteArray>& signatureFile, qint64 now,
+                              UpdateSignature::VersionFileSignature* parsed) {
     if (!signatureFile)
         return Verdict::Missing;
     const UpdateSignature::VersionFileSignature signature = UpdateSignature::parseVersionSignatureFile(*signatureFile);
     if (!signature.valid())
         return Verdict::Malformed;
+    if (parsed)
+        *parsed = signature;
     if (digest.size() != 32 ||
         !UpdateSignature::verify(
             key, UpdateSignature::versionFileMessage(name, signature.signedAt, signature.expiresAt, digest),
             signature.signature))
         return Verdict::Wrong;
-    if (now >= signature.expiresAt)
-        return Verdict::Expired;
-    return admit(programFolder, name, signature.signedAt, now, pause);
+    return now >= signature.expiresAt ? Verdict::Expired : Verdict::Accepted;
+}
+
+namespace {
+// A program's one-line ".sig" over `message`; `bound` false: the message binds nothing.
+Verdict judgeProgramSignature(const QByteArray& key, const std::optional<QByteArray>& signatureFile,
+                              const QByteArray& digest, const QByteArray& message, bool bound = true) {
+    if (!signatureFile)
+        return Verdict::Missing;
+    const QByteArray signature = UpdateSignature::parseSignatureFile(*signatureFile);
+    if (signature.isEmpty())
+        return Verdict::Malformed;
+    return bound && digest.size() == 32 && UpdateSignature::verify(key, message, signature) ? Verdict::Accepted
+                                                                                             : Verdict::Wrong;
+}
+} // namespace
+
+Verdict judgeReleaseInstaller(const QByteArray& key, const QString& name, const QByteArray& releaseDigest,
+                              const std::optional<QByteArray>& signatureFile, const QByteArray& digest) {
+    // Without an accepted release there is nothing it could be bound to.
+    return judgeProgramSignature(key, signatureFile, digest,
+                                 UpdateSignature::releaseInstallerMessage(name, releaseDigest, digest),
+                                 releaseDigest.size() == 32);
+}
+
+Verdict judgeProgram(const QByteArray& key, const QString& name, const std::optional<QByteArray>& signatureFile,
+                     const QByteArray& digest) {
+    return judgeProgramSignature(key, signatureFile, digest, UpdateSignature::message(name, digest));
+}
+
+Verdict judgeVersionFile(const QString& programFolder, const QByteArray& key, const QString& name,
+                         const QByteArray& digest, const std::optional<QByteArray>& signatureFile, qint64 now,
+                         const Pause& pause) {
+    UpdateSignature::VersionFileSignature signature;
+    const Verdict verdict = judgeVersionSignature(key, name, digest, signatureFile, now, &signature);
+    return verdict == Verdict::Accepted ? admit(programFolder, name, signature.signedAt, now, pause) : verdict;
 }
 } // namespace ReleaseCheck

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "trust/Signature.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -44,9 +46,24 @@ QString reasonText(Verdict verdict);
 // How a wait for another run's lock passes: on the UI thread, with the window painting.
 using Pause = std::function<void(int ms)>;
 
-// Judges the version file `name` whose bytes have the SHA-256 `digest`, against its fetched
-// ".sig" (nullopt: none could be fetched), the maker's public key and the time `now` (UTC
-// seconds). When accepted, its signing time is recorded for `programFolder`.
+// Each decision on the maker's signatures is taken here and nowhere else: by the update
+// window, the staged download and the signing command alike. A ".sig" is nullopt when none
+// could be fetched or read; digests are SHA-256.
+
+// A version file's own signature, the state aside: the maker's, of these bytes under this
+// name, and in force at `now` (UTC seconds). *parsed gets what the ".sig" says, when it is one.
+Verdict judgeVersionSignature(const QByteArray& key, const QString& name, const QByteArray& digest,
+                              const std::optional<QByteArray>& signatureFile, qint64 now,
+                              UpdateSignature::VersionFileSignature* parsed = nullptr);
+// The installer `name` a version file named, bound to that release (the version file's digest).
+Verdict judgeReleaseInstaller(const QByteArray& key, const QString& name, const QByteArray& releaseDigest,
+                              const std::optional<QByteArray>& signatureFile, const QByteArray& digest);
+// A program no version file names, by its own signature under its name.
+Verdict judgeProgram(const QByteArray& key, const QString& name, const std::optional<QByteArray>& signatureFile,
+                     const QByteArray& digest);
+
+// The version file's signature and then the state: when both hold, its signing time is
+// recorded for `programFolder`.
 Verdict judgeVersionFile(const QString& programFolder, const QByteArray& key, const QString& name,
                          const QByteArray& digest, const std::optional<QByteArray>& signatureFile, qint64 now,
                          const Pause& pause = {});

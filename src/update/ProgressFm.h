@@ -1,6 +1,7 @@
 #pragma once
 
 #include "update/Codes.h"
+#include "fetch/DownloadPlan.h"
 #include "fetch/HttpsTransfer.h"
 #include "fetch/RunLog.h"
 #include "validate/Validate.h"
@@ -82,14 +83,8 @@ public:
     // Passes of the last DeleteMatchingFiles call (it gives up after 3001).
     int lastDeletePasses() const { return m_lastDeletePasses; }
 
-    // Limits of one transfer; tests shorten them.
-    int connectTimeoutMs = TransferLimits::ConnectTimeoutMs;
-    int responseTimeoutMs = TransferLimits::ResponseTimeoutMs;
-    int lowSpeedWindowMs = TransferLimits::LowSpeedWindowMs;
-    int bodyFloorWindowMs = TransferLimits::ProgramFloorWindowMs; // a program's body floor
-    int versionFileDeadlineMs = TransferLimits::SmallFileDeadlineMs; // also a signature's
-    qint64 maxDownloadBytes = TransferLimits::MaxProgramBytes;
-    int resumePauseMs = TransferLimits::ResumeFirstPauseMs; // before a dropped program's first continuation
+    // Limits of this window's transfers; tests shorten them.
+    DownloadPlan::Limits limits;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -150,16 +145,11 @@ private:
     void applyProgress(qint64 contentLength, qint64 readCount);
     void repaintNow(QWidget* widget);
     void offerWebsite(bool alternative); // Options 2 and 3
-    HttpsTransfer::Settings transferSettings(qint64 maxBodyBytes) const; // this window's limits
     HttpsTransfer::Result runTransfer(const QString& url, const HttpsTransfer::Settings& settings,
                                       HttpsTransfer::Sink& sink, bool showProgress);
     void logTransfer(const QString& url, const HttpsTransfer::Settings& settings, const HttpsTransfer::Result& result,
                      std::chrono::steady_clock::duration took);
     std::unique_ptr<StagedDownload> m_fetched; // the last download, until its file is started
-    // With the maker's key: how the ".sig" of a file from the maker's folder is judged. Empty
-    // for a program no version file names, which carries a signature of its own.
-    std::function<QString(const std::optional<QByteArray>&, const QByteArray&)>
-    signatureJudge(const QString& localName) const;
     QByteArray m_acceptedVersionFile; // SHA-256 of the version file accepted in this run
     bool m_specialVersion = false;    // the installer was chosen through "Other Options..."
     bool m_fetchingUpdate = false;    // "Download Now..." fetches the installer a version file named

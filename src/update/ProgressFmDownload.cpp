@@ -4,7 +4,6 @@
 
 #include "trust/FileNames.h"
 #include "fetch/HttpsTransfer.h"
-#include "trust/ReleaseCheck.h"
 #include "trust/Signature.h"
 #include "fetch/StagedDownload.h"
 #include "fetch/Sites.h"
@@ -12,7 +11,6 @@
 #include "platform/FileOps.h"
 #include "platform/Platform.h"
 
-#include <QDateTime>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -53,39 +51,22 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
         ~InProgressGuard() { flag = false; }
     } inProgress{FDownloadInProgress};
 
-    StagedDownload::Plan plan;
-    plan.folder = ProgramFolder;
-    plan.name = LocalName;
-    plan.url = Url;
-    plan.settings = transferSettings(maxDownloadBytes);
-    if (isVersionFileName(LocalName)) {
-        plan.settings.maxBodyBytes = TransferLimits::MaxVersionFileBytes;
-        // Fetched before any window shows, so nothing could cancel it: a deadline instead.
-        plan.settings.totalTimeoutMs = versionFileDeadlineMs;
-        plan.keepBytes = TransferLimits::MaxVersionFileBytes; // read from what was hashed
-    } else {
-        // Nothing bounds a program's transfer in time, and the window cannot be left during
-        // it: a body slower than the floor fails instead of running for ever.
-        plan.settings.bodyFloorBytes = TransferLimits::ProgramFloorBytes;
-        plan.settings.bodyFloorWindowMs = bodyFloorWindowMs;
-        // A program that breaks off goes on from where it was; the window keeps painting
-        // during the pauses.
-        plan.resumeTries = TransferLimits::ResumeTries;
-        plan.resumePauseMs = resumePauseMs;
-        plan.pause = [](int ms) {
-            QEventLoop wait;
-            QTimer::singleShot(ms, &wait, &QEventLoop::quit);
-            wait.exec(QEventLoop::ExcludeUserInputEvents);
-        };
-    }
-    plan.judgeHeldFile = judgeHeld;
-    if (!SignatureUrl.isEmpty()) {
-        plan.key = UpdateSignature::trustedKey();
-        plan.signatureUrl = SignatureUrl;
-        plan.signatureSettings = transferSettings(UpdateSignature::MaxSignatureFileBytes);
-        plan.signatureSettings.totalTimeoutMs = versionFileDeadlineMs;
-        plan.judgeSignature = signatureJudge(LocalName);
-    }
+    DownloadPlan::Request request;
+    request.folder = ProgramFolder;
+    request.name = LocalName;
+    request.url = Url;
+    request.signatureUrl = SignatureUrl;
+    request.key = UpdateSignature::trustedKey();
+    if (m_fetchingUpdate)
+        request.release = m_acceptedVersionFile;
+    request.judgeHeld = judgeHeld;
+    // Continuations and another run's hold on the release state wait with the window painting.
+    request.pause = [](int ms) {
+        QEventLoop wait;
+        QTimer::singleShot(ms, &wait, &QEventLoop::quit);
+        wait.exec(QEventLoop::ExcludeUserInputEvents);
+    };
+    const StagedDownload::Plan plan = DownloadPlan::build(limits, request);
     m_fetched = std::make_unique<StagedDownload>(
         plan,
         [this](const QString& url, const HttpsTransfer::Settings& settings, HttpsTransfer::Sink& sink,
@@ -111,52 +92,6 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
         throw TallyError(m_fetched->failureText());
     if (versionFile && !SignatureUrl.isEmpty())
         m_acceptedVersionFile = m_fetched->sha256();
-}
-
-std::function<QString(const std::optional<QByteArray>&, const QByteArray&)>
-TUpdateForm::signatureJudge(const QString& localName) const {
-    const QByteArray key = UpdateSignature::trustedKey();
-    if (isVersionFileName(localName)) {
-        // Signed with a time and an expiry, and never older than what this folder has taken.
-        return [folder = ProgramFolder, key, localName](const std::optional<QByteArray>& sig,
-                                                        const QByteArray& digest) {
-            // Waiting for another run's hold on the state, the window keeps painting.
-            const auto pause = [](int ms) {
-                QEventLoop wait;
-                QTimer::singleShot(ms, &wait, &QEventLoop::quit);
-                wait.exec(QEventLoop::ExcludeUserInputEvents);
-            };
-            const ReleaseCheck::Verdict verdict = ReleaseCheck::judgeVersionFile(
-                folder, key, localName, digest, sig, QDateTime::currentSecsSinceEpoch(), pause);
-            return verdict == ReleaseCheck::Verdict::Accepted ? QString() : ReleaseCheck::reasonText(verdict);
-        };
-    }
-    if (!m_fetchingUpdate)
-        return {};
-    // The update, whatever its name: only under the version file accepted in this run.
-    return [key, localName, release = m_acceptedVersionFile](const std::optional<QByteArray>& sig,
-                                                              const QByteArray& digest) {
-        using ReleaseCheck::Verdict;
-        if (!sig)
-            return ReleaseCheck::reasonText(Verdict::Missing);
-        const QByteArray signature = UpdateSignature::parseSignatureFile(*sig);
-        if (signature.isEmpty())
-            return ReleaseCheck::reasonText(Verdict::Malformed);
-        const bool holds =
-            release.size() == 32 &&
-            UpdateSignature::verify(key, UpdateSignature::releaseInstallerMessage(localName, release, digest), signature);
-        return holds ? QString() : ReleaseCheck::reasonText(Verdict::Wrong);
-    };
-}
-
-HttpsTransfer::Settings TUpdateForm::transferSettings(qint64 maxBodyBytes) const {
-    HttpsTransfer::Settings settings;
-    settings.connectTimeoutMs = connectTimeoutMs;
-    settings.responseTimeoutMs = responseTimeoutMs;
-    settings.lowSpeedWindowMs = lowSpeedWindowMs;
-    settings.maxBodyBytes = maxBodyBytes;
-    settings.extraCaFile = Sites::extraCaFile();
-    return settings;
 }
 
 HttpsTransfer::Result TUpdateForm::runTransfer(const QString& url, const HttpsTransfer::Settings& settings,

@@ -49,8 +49,8 @@ private slots:
         form = new TUpdateForm;
         form->ProgramFolder = p().folder;
         control<QLabel>(form, QStringLiteral("DetailsLabel"))->clear(); // as showing the window does
-        form->responseTimeoutMs = 1000;
-        form->connectTimeoutMs = 3000;
+        form->limits.responseTimeoutMs = 1000;
+        form->limits.connectTimeoutMs = 3000;
     }
     void cleanup() {
         QVERIFY2(!form->FDownloadInProgress, "every way out clears the in-progress flag");
@@ -112,14 +112,14 @@ private slots:
         QFETCH(QString, expected);
         p().writeFile(name, "an older copy");
         const QString url = path.startsWith(u'@') ? path.mid(1) : site->url(path);
-        form->maxDownloadBytes = 3000000;
-        form->lowSpeedWindowMs = 1500;
+        form->limits.maxDownloadBytes = 3000000;
+        form->limits.lowSpeedWindowMs = 1500;
         QElapsedTimer timer;
         timer.start();
         const QString message = download(*form, url, name);
         // The low-speed rule can only fail a window that has ended: the second one at the latest.
         const bool lowSpeed = expected.contains(QLatin1String("Fewer than"));
-        const qint64 allowed = (lowSpeed ? 2 * form->lowSpeedWindowMs : form->responseTimeoutMs) + 2000;
+        const qint64 allowed = (lowSpeed ? 2 * form->limits.lowSpeedWindowMs : form->limits.responseTimeoutMs) + 2000;
         QVERIFY2(timer.elapsed() < allowed, qPrintable(QStringLiteral("took %1 ms").arg(timer.elapsed())));
         QVERIFY2(!p().has("." + name + ".part"), "no partial file is left");
         if (expected.endsWith(QLatin1String(": "))) {
@@ -135,7 +135,7 @@ private slots:
     void limitsThatAnHonestTransferStaysWithin() {
         // A version file of exactly 1 MiB, and a slow but steady link (about 5 KB/s).
         site->publish(QStringLiteral("steady.bin"), QByteArray(16384, 'k'));
-        form->lowSpeedWindowMs = 1500;
+        form->limits.lowSpeedWindowMs = 1500;
         QCOMPARE(download(*form, site->url(QStringLiteral("/_/large/1048576")), "twv2.vn"), QString());
         QCOMPARE(QFileInfo(p().folder + "twv2.vn").size(), qint64(1048576));
         QCOMPARE(download(*form, site->url(QStringLiteral("/_/slow/800/twdownloads/steady.bin")), "steady.bin"), QString());
@@ -147,7 +147,7 @@ private slots:
 
     void versionFileEndsWithinItsDeadlineWhateverTheServerDoes() {
         site->publish(QStringLiteral("drip.vn"), QByteArray(40960, 'v')); // ten blocks, 300 ms apart
-        form->versionFileDeadlineMs = 1500;
+        form->limits.versionFileDeadlineMs = 1500;
         QElapsedTimer timer;
         timer.start();
         const QString message = download(*form, site->url(QStringLiteral("/_/slow/300/twdownloads/drip.vn")), "twv2.vn");
@@ -157,7 +157,7 @@ private slots:
         // Other files have no deadline: the same drip completes.
         QCOMPARE(download(*form, site->url(QStringLiteral("/_/slow/300/twdownloads/drip.vn")), "drip.bin"), QString());
         // But their bodies have a floor, which a window too short for this drip shows.
-        form->bodyFloorWindowMs = 1500;
+        form->limits.bodyFloorWindowMs = 1500;
         timer.restart();
         const QString belowFloor = download(*form, site->url(QStringLiteral("/_/slow/300/twdownloads/drip.vn")), "twv2up.exe");
         QVERIFY2(belowFloor.startsWith(QLatin1String("Error downloading twv2up.exe: ")), qPrintable(belowFloor));
@@ -215,7 +215,7 @@ private slots:
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(download(*form, site->url(QStringLiteral("/_/trickle/300/7")), "slow.bin"), QString());
-        QVERIFY(timer.elapsed() > form->responseTimeoutMs);
+        QVERIFY(timer.elapsed() > form->limits.responseTimeoutMs);
         QCOMPARE(p().read("slow.bin"), QByteArray(7, 't'));
     }
 

@@ -259,7 +259,7 @@ private slots:
             publishSignedRelease(keys, QStringLiteral("twv2.vn"), versionFile, installer, body,
                                  served == QLatin1String("signed"));
         TUpdateForm form;
-        form.resumePauseMs = 10;
+        form.limits.resumePauseMs = 10;
         int shown = -1;
         whenShown(&form, [&] {
             QTest::keyClick(&form, Qt::Key_Return);

@@ -11,6 +11,7 @@
 // KEYFILE is an Ed25519 private key in PEM (openssl genpkey -algorithm ed25519). The name
 // signed is each file's own name, as the program will fetch it.
 #include "trust/FileNames.h"
+#include "trust/ReleaseCheck.h"
 #include "trust/Signature.h"
 #include "trust/VersionFile.h"
 #include "platform/AnsiTextFile.h"
@@ -22,6 +23,7 @@
 #include <QFileInfo>
 #include <QMap>
 #include <cstdio>
+#include <optional>
 
 namespace {
 QByteArray readAll(const QString& path) {
@@ -57,21 +59,29 @@ QString installerNamedBy(const QString& versionPath) {
     }
 }
 
-// A version file, its signature and expiry, and the installer bound to it, as the program
-// checks them (the record of accepted releases aside, which lives in each program folder).
+// A ".sig" beside a file, as the program would fetch it; nullopt when there is none to read.
+std::optional<QByteArray> signatureFileOf(const QString& path) {
+    QFile file(path + QStringLiteral(".sig"));
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    return file.read(UpdateSignature::MaxSignatureFileBytes + 1);
+}
+
+// A version file, its signature and expiry, and the installer bound to it, by the program's
+// own decisions (the record of accepted releases aside, which lives in each program folder).
 bool verifyRelease(const QByteArray& publicKey, const QString& path) {
+    using ReleaseCheck::Verdict;
     const QString name = QFileInfo(path).fileName();
     const QByteArray digest = UpdateSignature::sha256OfFile(path);
-    const auto sig = UpdateSignature::parseVersionSignatureFile(readAll(path + QStringLiteral(".sig")));
-    if (!sig.valid() || digest.isEmpty() ||
-        !UpdateSignature::verify(publicKey,
-                                 UpdateSignature::versionFileMessage(name, sig.signedAt, sig.expiresAt, digest),
-                                 sig.signature)) {
-        std::printf("%s: signature NOT valid\n", qPrintable(path));
+    UpdateSignature::VersionFileSignature sig;
+    const Verdict verdict = ReleaseCheck::judgeVersionSignature(publicKey, name, digest, signatureFileOf(path),
+                                                                QDateTime::currentSecsSinceEpoch(), &sig);
+    if (verdict == Verdict::Expired) {
+        std::printf("%s: signature EXPIRED at %s\n", qPrintable(path), qPrintable(utc(sig.expiresAt)));
         return false;
     }
-    if (QDateTime::currentSecsSinceEpoch() >= sig.expiresAt) {
-        std::printf("%s: signature EXPIRED at %s\n", qPrintable(path), qPrintable(utc(sig.expiresAt)));
+    if (verdict != Verdict::Accepted) {
+        std::printf("%s: signature NOT valid\n", qPrintable(path));
         return false;
     }
     std::printf("%s: signature valid, signed %s, expires %s\n", qPrintable(path), qPrintable(utc(sig.signedAt)),
@@ -82,12 +92,9 @@ bool verifyRelease(const QByteArray& publicKey, const QString& path) {
         return false;
     }
     const QString installerPath = QFileInfo(path).dir().filePath(installer);
-    const QByteArray installerDigest = UpdateSignature::sha256OfFile(installerPath);
-    const QByteArray installerSig = UpdateSignature::parseSignatureFile(readAll(installerPath + QStringLiteral(".sig")));
-    const bool valid =
-        !installerDigest.isEmpty() && !installerSig.isEmpty() &&
-        UpdateSignature::verify(publicKey, UpdateSignature::releaseInstallerMessage(installer, digest, installerDigest),
-                                installerSig);
+    const bool valid = ReleaseCheck::judgeReleaseInstaller(publicKey, installer, digest, signatureFileOf(installerPath),
+                                                           UpdateSignature::sha256OfFile(installerPath)) ==
+                       Verdict::Accepted;
     std::printf("%s: %s under %s\n", qPrintable(installerPath), valid ? "signature valid" : "signature NOT valid",
                 qPrintable(name));
     return valid;
@@ -171,12 +178,9 @@ int main(int argc, char* argv[]) {
         const QString path = args[2];
         if (isVersionFileName(QFileInfo(path).fileName()))
             return verifyRelease(readAll(args[1]), path) ? 0 : 1;
-        const QByteArray signature = UpdateSignature::parseSignatureFile(readAll(path + QStringLiteral(".sig")));
-        const QByteArray digest = UpdateSignature::sha256OfFile(path);
-        const bool valid = !signature.isEmpty() && !digest.isEmpty() &&
-                           UpdateSignature::verify(readAll(args[1]),
-                                                   UpdateSignature::message(QFileInfo(path).fileName(), digest),
-                                                   signature);
+        const bool valid = ReleaseCheck::judgeProgram(readAll(args[1]), QFileInfo(path).fileName(),
+                                                      signatureFileOf(path), UpdateSignature::sha256OfFile(path)) ==
+                           ReleaseCheck::Verdict::Accepted;
         std::printf("%s: %s\n", qPrintable(path), valid ? "signature valid" : "signature NOT valid");
         return valid ? 0 : 1;
     }
