@@ -327,35 +327,26 @@ bool HttpsTransfer::FileSink::write(const char* data, std::size_t size) {
     return true;
 }
 
-HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const ProgressHandler& progress) {
-    Result result;
-    State state;
-    state.sink = &sink;
-    state.progress = &progress;
-    state.maxBody = m_settings.maxBodyBytes;
-    state.progressOffset = m_settings.progressOffset;
+namespace {
+using Outcome = HttpsTransfer::Outcome;
 
-    CURL* curl = curl_easy_init();
-    if (!curl) {
-        result.outcome = Outcome::ClientFailure;
-        result.errorMessage = QStringLiteral("The HTTP client could not be initialised");
-        return result;
-    }
-    state.curl = curl;
+// What the options point at, kept until the transfer has ended.
+struct Request {
+    QByteArray url;
+    QByteArray caFile;
+    QByteArray proxy;
+    curl_slist* headers = nullptr;
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    const QByteArray urlBytes = url.toUtf8();
-    const QByteArray caFile = m_settings.extraCaFile.toLocal8Bit();
-    state.responseTimeout = std::chrono::milliseconds(m_settings.responseTimeoutMs);
+    Request(const QString& address, const QString& extraCaFile)
+        : url(address.toUtf8()), caFile(extraCaFile.toLocal8Bit()) {}
+    ~Request() { curl_slist_free_all(headers); }
+    Request(const Request&) = delete;
+    Request& operator=(const Request&) = delete;
+};
 
-    state.lowSpeedWindow = std::chrono::milliseconds(m_settings.lowSpeedWindowMs);
-    state.lowSpeedMinimum =
-        static_cast<std::int64_t>(m_settings.lowSpeedBytesPerSecond) * m_settings.lowSpeedWindowMs / 1000;
-    state.floorBytes = m_settings.bodyFloorBytes;
-    state.floorWindow = std::chrono::milliseconds(m_settings.bodyFloorWindowMs);
-    state.interimLeft = m_settings.maxInterimResponses;
-    if (m_settings.totalTimeoutMs >= 0)
-        state.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_settings.totalTimeoutMs);
-
+// Sets every option of one transfer; false, with the outcome in *failure, when it cannot run.
+bool configure(CURL* curl, HttpsTransfer::State& state, const HttpsTransfer::Settings& settings, const QString& url,
+               Request& request, HttpsTransfer::Result* failure) {
     // Every option that security or the time limits rest on must be taken: an older library
     // than the headers would ignore an unknown one, and the transfer would run unguarded.
     const char* refused = nullptr;
@@ -373,15 +364,15 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
         const CURLcode r = curl_easy_setopt(curl, option, value);                                                      \
         require(r == CURLE_NOT_BUILT_IN ? CURLE_OK : r, #option);                                                      \
     } while (false)
-    TALLYAID_REQUIRE(CURLOPT_URL, urlBytes.constData());
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+    TALLYAID_REQUIRE(CURLOPT_URL, request.url.constData());
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, request.errorBuffer);
     TALLYAID_REQUIRE(CURLOPT_NOSIGNAL, 1L);
     TALLYAID_REQUIRE(CURLOPT_HTTPGET, 1L);
     TALLYAID_REQUIRE(CURLOPT_PROTOCOLS_STR, "https");
     TALLYAID_REQUIRE(CURLOPT_REDIR_PROTOCOLS_STR, "https");
     TALLYAID_REQUIRE(CURLOPT_FOLLOWLOCATION, 1L);
-    TALLYAID_REQUIRE(CURLOPT_MAXREDIRS, static_cast<long>(m_settings.maxRedirects));
-    TALLYAID_REQUIRE(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_settings.connectTimeoutMs));
+    TALLYAID_REQUIRE(CURLOPT_MAXREDIRS, static_cast<long>(settings.maxRedirects));
+    TALLYAID_REQUIRE(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(settings.connectTimeoutMs));
     TALLYAID_REQUIRE(CURLOPT_NOPROGRESS, 0L);
     TALLYAID_REQUIRE(CURLOPT_XFERINFOFUNCTION, onTick);
     TALLYAID_REQUIRE(CURLOPT_XFERINFODATA, &state);
@@ -408,21 +399,20 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
             TALLYAID_REQUIRE(CURLOPT_CAPATH, caPath);
     // The system's proxy settings where the library does not read them itself.
     const std::optional<QString> proxy = systemProxyFor(url);
-    const QByteArray proxyBytes = proxy ? proxy->toUtf8() : QByteArray();
+    request.proxy = proxy ? proxy->toUtf8() : QByteArray();
     if (proxy)
-        TALLYAID_REQUIRE(CURLOPT_PROXY, proxyBytes.constData()); // "" means no proxy
-    if (!caFile.isEmpty())
-        TALLYAID_REQUIRE(CURLOPT_CAINFO, caFile.constData());
+        TALLYAID_REQUIRE(CURLOPT_PROXY, request.proxy.constData()); // "" means no proxy
+    if (!request.caFile.isEmpty())
+        TALLYAID_REQUIRE(CURLOPT_CAINFO, request.caFile.constData());
     // With a CA file the library checks chain and name itself against that file alone.
-    state.systemChecksServer = tls.library == Tls::Library::Schannel && caFile.isEmpty();
-    if (m_settings.maxBodyBytes >= 0)
-        TALLYAID_REQUIRE(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(m_settings.maxBodyBytes));
+    state.systemChecksServer = tls.library == Tls::Library::Schannel && request.caFile.isEmpty();
+    if (settings.maxBodyBytes >= 0)
+        TALLYAID_REQUIRE(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(settings.maxBodyBytes));
     curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 256L * 1024L);
-    struct curl_slist* headers = nullptr;
-    for (const QByteArray& header : m_settings.requestHeaders)
-        headers = curl_slist_append(headers, header.constData());
-    if (headers)
-        TALLYAID_REQUIRE(CURLOPT_HTTPHEADER, headers);
+    for (const QByteArray& header : settings.requestHeaders)
+        request.headers = curl_slist_append(request.headers, header.constData());
+    if (request.headers)
+        TALLYAID_REQUIRE(CURLOPT_HTTPHEADER, request.headers);
     TALLYAID_REQUIRE(CURLOPT_HEADERFUNCTION, onHeader);
     TALLYAID_REQUIRE(CURLOPT_HEADERDATA, &state);
     TALLYAID_REQUIRE(CURLOPT_WRITEFUNCTION, onBody);
@@ -430,27 +420,24 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
 #undef TALLYAID_REQUIRE
 #undef TALLYAID_REQUIRE_IF_BUILT_IN
     if (!tls.usable) {
-        curl_slist_free_all(headers);
-        curl_easy_cleanup(curl);
-        result.outcome = Outcome::ClientFailure; // the HTTP stack cannot be used at all
-        result.errorMessage = tls.problem;
-        return result;
+        failure->outcome = Outcome::ClientFailure; // the HTTP stack cannot be used at all
+        failure->errorMessage = tls.problem;
+        return false;
     }
     if (refused) {
-        curl_slist_free_all(headers);
-        curl_easy_cleanup(curl);
-        result.outcome = Outcome::OtherFailure;
-        result.errorMessage = QStringLiteral("the HTTP library does not support %1 (%2)")
-                                  .arg(QLatin1String(refused), QString::fromUtf8(curl_easy_strerror(refusal)));
-        return result;
+        failure->outcome = Outcome::OtherFailure;
+        failure->errorMessage = QStringLiteral("the HTTP library does not support %1 (%2)")
+                                    .arg(QLatin1String(refused), QString::fromUtf8(curl_easy_strerror(refusal)));
+        return false;
     }
+    return true;
 
-    const CURLcode code = curl_easy_perform(curl);
-    long responseCode = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &responseCode);
-    curl_easy_cleanup(curl);
-    curl_slist_free_all(headers);
+}
 
+// The outcome of a transfer that ran, from the library's code and what the callbacks saw.
+HttpsTransfer::Result outcomeOf(const HttpsTransfer::State& state, const HttpsTransfer::Settings& settings,
+                                CURLcode code, long responseCode, const char* errorBuffer) {
+    HttpsTransfer::Result result;
     if (state.finalResponse) {
         result.etag = state.response.etag;
         result.lastModified = state.response.lastModified;
@@ -481,21 +468,21 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
         result.outcome = Outcome::Completed;
     } else if (state.pastDeadline) {
         result.outcome = Outcome::ClientFailure;
-        result.errorMessage = QStringLiteral("The transfer did not end within %1 ms").arg(m_settings.totalTimeoutMs);
+        result.errorMessage = QStringLiteral("The transfer did not end within %1 ms").arg(settings.totalTimeoutMs);
     } else if (state.tooSlow) {
         result.outcome = Outcome::ClientFailure;
         result.errorMessage = QStringLiteral("Fewer than %1 bytes a second over %2 ms")
-                                  .arg(m_settings.lowSpeedBytesPerSecond)
-                                  .arg(m_settings.lowSpeedWindowMs);
+                                  .arg(settings.lowSpeedBytesPerSecond)
+                                  .arg(settings.lowSpeedWindowMs);
     } else if (state.belowFloor) {
         result.outcome = Outcome::OtherFailure;
         result.errorMessage = QStringLiteral("Fewer than %1 bytes of the file arrived in %2 ms")
-                                  .arg(m_settings.bodyFloorBytes)
-                                  .arg(m_settings.bodyFloorWindowMs);
+                                  .arg(settings.bodyFloorBytes)
+                                  .arg(settings.bodyFloorWindowMs);
     } else if (state.tooManyInterim) {
         result.outcome = Outcome::OtherFailure;
         result.errorMessage =
-            QStringLiteral("More than %1 interim responses before the answer").arg(m_settings.maxInterimResponses);
+            QStringLiteral("More than %1 interim responses before the answer").arg(settings.maxInterimResponses);
     } else if (state.refusedBySink) {
         result.outcome = Outcome::OtherFailure;
         result.errorMessage = QStringLiteral("The response was not the one asked for (status %1)").arg(responseCode);
@@ -505,7 +492,7 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
     } else if (state.timedOut) {
         result.outcome = state.statusCode > 0 ? Outcome::OtherFailure : Outcome::ClientFailure;
         result.errorMessage =
-            QStringLiteral("No data received for %1 ms").arg(m_settings.responseTimeoutMs);
+            QStringLiteral("No data received for %1 ms").arg(settings.responseTimeoutMs);
     } else if (state.tooLarge || code == CURLE_FILESIZE_EXCEEDED) {
         result.outcome = Outcome::OtherFailure;
         // A continuation's cap is what is left of the file: name the whole file's.
@@ -515,8 +502,45 @@ HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const P
         result.outcome = Outcome::OtherFailure;
         result.errorMessage = QString::fromLocal8Bit(std::strerror(state.writeErrno));
     } else {
-        result.outcome = isClientLevel(code, state.statusCode > 0) ? Outcome::ClientFailure : Outcome::OtherFailure;
+        result.outcome = HttpsTransfer::isClientLevel(code, state.statusCode > 0) ? Outcome::ClientFailure : Outcome::OtherFailure;
         result.errorMessage = QString::fromUtf8(errorBuffer[0] ? errorBuffer : curl_easy_strerror(code));
     }
     return result;
+}
+} // namespace
+
+HttpsTransfer::Result HttpsTransfer::get(const QString& url, Sink& sink, const ProgressHandler& progress) {
+    State state;
+    state.sink = &sink;
+    state.progress = &progress;
+    state.maxBody = m_settings.maxBodyBytes;
+    state.progressOffset = m_settings.progressOffset;
+    state.responseTimeout = std::chrono::milliseconds(m_settings.responseTimeoutMs);
+    state.lowSpeedWindow = std::chrono::milliseconds(m_settings.lowSpeedWindowMs);
+    state.lowSpeedMinimum =
+        static_cast<std::int64_t>(m_settings.lowSpeedBytesPerSecond) * m_settings.lowSpeedWindowMs / 1000;
+    state.floorBytes = m_settings.bodyFloorBytes;
+    state.floorWindow = std::chrono::milliseconds(m_settings.bodyFloorWindowMs);
+    state.interimLeft = m_settings.maxInterimResponses;
+    if (m_settings.totalTimeoutMs >= 0)
+        state.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_settings.totalTimeoutMs);
+
+    Result failure;
+    CURL* curl = curl_easy_init();
+    if (!curl) {
+        failure.outcome = Outcome::ClientFailure;
+        failure.errorMessage = QStringLiteral("The HTTP client could not be initialised");
+        return failure;
+    }
+    state.curl = curl;
+    Request request(url, m_settings.extraCaFile);
+    if (!configure(curl, state, m_settings, url, request, &failure)) {
+        curl_easy_cleanup(curl);
+        return failure;
+    }
+    const CURLcode code = curl_easy_perform(curl);
+    long responseCode = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &responseCode);
+    curl_easy_cleanup(curl);
+    return outcomeOf(state, m_settings, code, responseCode, request.errorBuffer);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The files the program itself fetches, removes or reads, each named once.
 namespace FileName {
@@ -17,6 +18,14 @@ inline const QString RemoteSupportTool = QStringLiteral("TeamViewerQS_x64.exe");
 // maker's key); now only read, to raise the bar kept in this account's own data.
 inline const QString ReleaseState = QStringLiteral("tallyaid-release.state");
 inline const QString RunLog = QStringLiteral("tallyaid.log"); // the record of each run, for support
+// What an old updater left behind: a folder of its own and the files in it, cleared at start.
+inline const QString LeftoverFolder = QStringLiteral("upd19283");
+inline const QStringList LeftoverFiles = {QStringLiteral("updw1.exe"), QStringLiteral("diskinfo.tly"),
+                                          QStringLiteral("updatint.exe")};
+// The installer of special version n (1 to 9999), chosen through "Other Options...".
+inline QString specialVersionInstaller(int n) {
+    return QStringLiteral("twv2") + QString::number(n) + QStringLiteral("up.exe");
+}
 } // namespace FileName
 
 // A name that can only ever mean a file directly inside the program folder, on any system:

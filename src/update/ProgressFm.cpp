@@ -373,10 +373,9 @@ void TUpdateForm::FormShow() {
             DeleteMatchingFiles(ProgramFolder, FileName::InstallerMask);
             // Only a folder of its own: through a link or junction of that name the deletes
             // would reach into whichever folder it points at.
-            const HeldFolder sub(ProgramFolder + QStringLiteral("upd19283"));
+            const HeldFolder sub(ProgramFolder + FileName::LeftoverFolder);
             Platform& platform = Platform::current();
-            for (const QString& name :
-                 {QStringLiteral("updw1.exe"), QStringLiteral("diskinfo.tly"), QStringLiteral("updatint.exe")}) {
+            for (const QString& name : FileName::LeftoverFiles) {
                 const QString path = sub.pathOf(name);
                 if (sub.isHeld() && platform.fileExists(path))
                     platform.deleteFile(path);

@@ -2,6 +2,8 @@
 // numbered installer.
 #include "update/ProgressFm.h"
 
+#include "trust/FileNames.h"
+
 #include "fetch/Sites.h"
 #include "dialogs/MsgFm.h"
 #include "platform/Platform.h"
@@ -120,7 +122,7 @@ void TUpdateForm::OtherOptionsBtnClick() {
         return;
     }
     if (n != 0) {
-        InstallerFileName = QStringLiteral("twv") + QStringLiteral("2") + QString::number(n) + QStringLiteral("up.exe");
+        InstallerFileName = FileName::specialVersionInstaller(n);
         m_specialVersion = true; // no version file names it: its signature is its own
         DownloadBtnClick();
         return;
