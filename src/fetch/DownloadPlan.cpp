@@ -65,6 +65,9 @@ StagedDownload::Plan build(const Limits& limits, const Request& request) {
         plan.resumeTries = TransferLimits::ResumeTries;
         plan.resumePauseMs = limits.resumePauseMs;
         plan.pause = request.pause;
+        // And one that breaks off for good goes on in the next run.
+        plan.keepAcrossRuns = true;
+        plan.continuingEarlier = request.continuingEarlier;
     }
     plan.judgeHeldFile = request.judgeHeld;
     if (!request.signatureUrl.isEmpty()) {

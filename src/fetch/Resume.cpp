@@ -82,4 +82,74 @@ bool endsWhole(const HttpsTransfer::Result& first, std::int64_t held) {
     return held == first.contentLength;
 }
 
+namespace {
+const QByteArray kRecordHeading = QByteArrayLiteral("tallyaid continuation v1");
+
+// A line of the record may hold no line break and nothing unprintable.
+bool isRecordLine(const QByteArray& line) {
+    for (const char c : line)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f)
+            return false;
+    return true;
+}
+} // namespace
+
+Record recordOf(const QString& url, const HttpsTransfer::Result& first, std::int64_t held, qint64 now) {
+    Record record;
+    record.url = url;
+    record.validator = validatorFor(first);
+    record.byDate = record.validator != first.etag;
+    record.total = first.contentLength;
+    record.held = held;
+    record.writtenAt = now;
+    return record;
+}
+
+QByteArray recordContent(const Record& record) {
+    return kRecordHeading + '\n' + record.url.toUtf8() + '\n' +
+           (record.byDate ? QByteArray("last-modified ") : QByteArray("etag ")) + record.validator + '\n' +
+           QByteArray::number(qlonglong(record.total)) + '\n' + QByteArray::number(qlonglong(record.held)) + '\n' +
+           QByteArray::number(record.writtenAt) + '\n';
+}
+
+std::optional<Record> parseRecord(const QByteArray& content) {
+    if (content.size() > MaxRecordBytes || !content.endsWith('\n'))
+        return std::nullopt;
+    const QList<QByteArray> lines = content.chopped(1).split('\n');
+    if (lines.size() != 6 || lines[0] != kRecordHeading)
+        return std::nullopt;
+    for (const QByteArray& line : lines)
+        if (!isRecordLine(line))
+            return std::nullopt;
+    Record record;
+    record.url = QString::fromUtf8(lines[1]);
+    if (lines[2].startsWith("etag "))
+        record.validator = lines[2].mid(5);
+    else if (lines[2].startsWith("last-modified ")) {
+        record.validator = lines[2].mid(14);
+        record.byDate = true;
+    }
+    std::int64_t writtenAt = 0;
+    if (record.url.isEmpty() || record.validator.isEmpty() || (!record.byDate && record.validator.startsWith("W/")) ||
+        !parseCount(lines[3], &record.total) || !parseCount(lines[4], &record.held) || !parseCount(lines[5], &writtenAt))
+        return std::nullopt;
+    record.writtenAt = writtenAt;
+    return record;
+}
+
+bool recordHolds(const Record& record, const QString& url, std::int64_t partSize, qint64 now) {
+    return record.url == url && record.held > 0 && record.held == partSize && record.held < record.total &&
+           record.writtenAt <= now && now - record.writtenAt < RecordLifetimeSeconds;
+}
+
+HttpsTransfer::Result firstResponseOf(const Record& record) {
+    HttpsTransfer::Result first;
+    first.outcome = HttpsTransfer::Outcome::Completed;
+    first.statusCode = 200;
+    first.contentLength = record.total;
+    first.acceptRanges = "bytes";
+    (record.byDate ? first.lastModified : first.etag) = record.validator;
+    return first;
+}
+
 } // namespace Resume

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QString>
 #include <optional>
 
 // Whether a transfer that broke off can be continued, and whether a server's answer to the
@@ -39,5 +40,33 @@ bool acceptsContinuation(const HttpsTransfer::Result& first, const HttpsTransfer
 // Whether the bytes held once an accepted continuation has ended are the whole file: its
 // body has no length of its own to hold it to when it comes in chunks.
 bool endsWhole(const HttpsTransfer::Result& first, std::int64_t held);
+
+// What a run keeps beside a part file it could not finish, so that a later run can ask for
+// the rest: the address as requested, the first response's validator and total, the bytes
+// the part file holds, and when it was written (UTC seconds). Six lines:
+//   "tallyaid continuation v1", the address, "etag VALUE" or "last-modified VALUE", the
+//   total, the bytes held, the time written.
+struct Record {
+    QString url;
+    bool byDate = false; // the validator is Last-Modified, not an ETag
+    QByteArray validator;
+    std::int64_t total = -1;
+    std::int64_t held = -1;
+    qint64 writtenAt = 0;
+};
+constexpr qint64 MaxRecordBytes = 16 * 1024;
+constexpr qint64 RecordLifetimeSeconds = 7 * 24 * 3600;
+
+// The record for a first response that could be continued, `held` bytes into it.
+Record recordOf(const QString& url, const HttpsTransfer::Result& first, std::int64_t held, qint64 now);
+QByteArray recordContent(const Record& record);
+// nullopt for anything but a whole, well-formed record.
+std::optional<Record> parseRecord(const QByteArray& content);
+// Whether a run fetching `url` may go on from the record with a part file of `partSize`
+// bytes at the time `now`: the same address, the part file as long as the record says and
+// short of the total, the record written in the last 7 days and not after now.
+bool recordHolds(const Record& record, const QString& url, std::int64_t partSize, qint64 now);
+// The first response the record stands for, for judging the answer to the rest.
+HttpsTransfer::Result firstResponseOf(const Record& record);
 
 } // namespace Resume

@@ -7,11 +7,13 @@
 #include "platform/FileOps.h"
 #include "platform/Platform.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -40,6 +42,20 @@ public:
         return !m_first || Resume::acceptsContinuation(*m_first, response, m_held);
     }
     void expectContinuationOf(const HttpsTransfer::Result* first) { m_first = first; }
+    // Goes on after the `held` bytes an earlier run left in the file: they are hashed once,
+    // through this run's handle, so that the digest still covers the whole file.
+    bool takeUp(int fd, std::int64_t held) {
+        QByteArray block(1 << 20, Qt::Uninitialized);
+        for (std::int64_t at = 0; at < held;) {
+            const qint64 got = readAt(fd, at, block.data(), std::min<qint64>(block.size(), held - at));
+            if (got <= 0)
+                return false;
+            m_digest.update(block.constData(), std::size_t(got));
+            at += got;
+        }
+        m_held = held;
+        return seekTo(fd, held);
+    }
     std::int64_t held() const { return m_held; }
     QByteArray digest() { return m_hash ? m_digest.finish() : QByteArray(); }
     // The bytes written and hashed, when they fitted what was to be kept.
@@ -77,22 +93,49 @@ private:
     int m_error = 0;
 };
 
+// Asks once for the rest of the first response's file after what the sink holds.
+HttpsTransfer::Result askForRest(const StagedDownload::Plan& plan, const StagedDownload::Transport& transport,
+                                 StagingSink& sink, const HttpsTransfer::Result& first) {
+    const std::int64_t held = sink.held();
+    HttpsTransfer::Settings settings = plan.settings;
+    settings.requestHeaders += Resume::requestHeaders(first, held);
+    settings.progressOffset = held;
+    // Exactly the rest and no more: a chunked answer that runs on is stopped at the first
+    // file's end, not taken to its own.
+    settings.maxBodyBytes = first.contentLength - held;
+    sink.expectContinuationOf(&first);
+    HttpsTransfer::Result result = transport(plan.url, settings, sink, true);
+    sink.expectContinuationOf(nullptr);
+    if (result.outcome == HttpsTransfer::Outcome::Completed && result.statusCode == 206 &&
+        !Resume::endsWhole(first, sink.held())) {
+        result.outcome = HttpsTransfer::Outcome::OtherFailure;
+        result.errorMessage =
+            QStringLiteral("The rest of the file ended after %1 of %2 bytes").arg(sink.held()).arg(first.contentLength);
+    }
+    return result;
+}
+
+// Whether a transfer's end is one a continuation can mend: the body broke off, or the
+// connection for the rest did not come back.
+bool brokeOff(const HttpsTransfer::Result& result, bool continued) {
+    return result.dropped ||
+           (continued && result.outcome == HttpsTransfer::Outcome::ClientFailure && !result.refusedBySink);
+}
+
 // Asks for the rest of a body that broke off, into the same sink, so that counting, capping,
 // hashing and progress see the file once and in order. Returns the last try's result;
-// *continued tells whether that was an accepted continuation.
+// *continued tells whether that was an answer to a request for the rest (it may already be
+// on entry: the rest of an earlier run's file).
 HttpsTransfer::Result continueDropped(const StagedDownload::Plan& plan, const StagedDownload::Transport& transport,
                                       const std::function<bool()>& cancelled, StagingSink& sink,
-                                      HttpsTransfer::Result result, bool* continued, int* tries) {
-    *continued = false;
-    const HttpsTransfer::Result first = result;
-    if (plan.resumeTries <= 0 || !first.dropped || !Resume::canContinue(first))
+                                      const HttpsTransfer::Result& first, HttpsTransfer::Result result,
+                                      bool* continued, int* tries) {
+    if (plan.resumeTries <= 0 || !Resume::canContinue(first))
         return result;
     int pauseMs = plan.resumePauseMs;
     while (*tries < plan.resumeTries && sink.held() > 0) {
         // Another drop, or a connection that did not come back yet; anything else ends it.
-        const bool retry = result.dropped || (*continued && result.outcome == HttpsTransfer::Outcome::ClientFailure &&
-                                              !result.refusedBySink);
-        if (!retry || (cancelled && cancelled()))
+        if (!brokeOff(result, *continued) || (cancelled && cancelled()))
             break;
         if (plan.pause)
             plan.pause(pauseMs);
@@ -100,24 +143,8 @@ HttpsTransfer::Result continueDropped(const StagedDownload::Plan& plan, const St
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
         pauseMs *= 2;
         ++*tries;
-        const std::int64_t held = sink.held();
-        HttpsTransfer::Settings settings = plan.settings;
-        settings.requestHeaders += Resume::requestHeaders(first, held);
-        settings.progressOffset = held;
-        // Exactly the rest and no more: a chunked answer that runs on is stopped at the
-        // first file's end, not taken to its own.
-        settings.maxBodyBytes = first.contentLength - held;
-        sink.expectContinuationOf(&first);
-        result = transport(plan.url, settings, sink, true);
-        sink.expectContinuationOf(nullptr);
+        result = askForRest(plan, transport, sink, first);
         *continued = true;
-        if (result.outcome == HttpsTransfer::Outcome::Completed && result.statusCode == 206 &&
-            !Resume::endsWhole(first, sink.held())) {
-            result.outcome = HttpsTransfer::Outcome::OtherFailure;
-            result.errorMessage = QStringLiteral("The rest of the file ended after %1 of %2 bytes")
-                                      .arg(sink.held())
-                                      .arg(first.contentLength);
-        }
     }
     return result;
 }
@@ -180,6 +207,66 @@ void StagedDownload::removeEarlierCopy() {
         removeByPlatform(path);
 }
 
+QString StagedDownload::recordPath() const {
+    return m_plan.folder + continuationRecordName(m_plan.name);
+}
+
+void StagedDownload::removeRecord() {
+    const QString path = recordPath();
+    if (identityAtPath(path).valid)
+        removeByPlatform(path);
+}
+
+std::optional<HttpsTransfer::Result> StagedDownload::takeUpEarlier(const QString& partPath, bool* heldElsewhere) {
+    *heldElsewhere = false;
+    int fd = -1;
+    qint64 modified = 0;
+    if (openRegularFileNoFollow(recordPath(), Resume::MaxRecordBytes, &fd, &modified) != ReadOpen::Opened)
+        return std::nullopt;
+    QByteArray content(int(Resume::MaxRecordBytes) + 1, Qt::Uninitialized);
+    const qint64 got = readAt(fd, 0, content.data(), content.size());
+    closeFile(fd);
+    const std::optional<Resume::Record> record =
+        got > 0 ? Resume::parseRecord(content.left(int(got))) : std::nullopt;
+    // Whoever may write the folder may write a record too: it is only ever taken for this
+    // address, within this download's cap, and with a part file this account wrote.
+    if (!record || !Resume::recordHolds(*record, m_plan.url, record->held, QDateTime::currentSecsSinceEpoch()) ||
+        (m_plan.settings.maxBodyBytes >= 0 && record->total > m_plan.settings.maxBodyBytes))
+        return std::nullopt;
+    OwnedFileStatus status = OwnedFileStatus::Failed;
+    m_fd = reopenOwnedFile(partPath, record->held, &status);
+    if (m_fd < 0) {
+        *heldElsewhere = status == OwnedFileStatus::HeldElsewhere;
+        return std::nullopt;
+    }
+    m_continuedFrom = record->held;
+    return Resume::firstResponseOf(*record);
+}
+
+bool StagedDownload::keepForLater(const HttpsTransfer::Result& first, std::int64_t held) {
+    // The bytes on the disk before the record that promises them; the record whole, under
+    // its own name only once written.
+    if (!syncToDisk(m_fd))
+        return false;
+    const QString partRecord = m_plan.folder + continuationRecordPartName(m_plan.name);
+    OwnedFileStatus status = OwnedFileStatus::Failed;
+    QString error;
+    const int fd = createOwnedFile(partRecord, removeByPlatform, &status, &error);
+    if (fd < 0)
+        return false;
+    const QByteArray content =
+        Resume::recordContent(Resume::recordOf(m_plan.url, first, held, QDateTime::currentSecsSinceEpoch()));
+    if (!writeAll(fd, content) || !syncToDisk(fd) || !renameOwnedFile(fd, partRecord, recordPath(), &error)) {
+        discardOwnedFile(fd, partRecord, removeByPlatform);
+        return false;
+    }
+    closeFile(fd);
+    closeFile(m_fd); // the part file stays, for the next run to take up
+    m_fd = -1;
+    m_keptForLater = true;
+    return true;
+}
+
 StagedDownload::Outcome StagedDownload::run() {
     const QString& name = m_plan.name;
     const QString path = m_plan.folder + name;
@@ -198,24 +285,61 @@ StagedDownload::Outcome StagedDownload::run() {
         return m_outcome;
     }
 
-    // 2. The part file, this run's alone.
-    OwnedFileStatus status = OwnedFileStatus::Failed;
-    QString createError;
-    m_fd = createOwnedFile(partPath, removeByPlatform, &status, &createError);
-    if (m_fd < 0) {
-        fail(status == OwnedFileStatus::HeldElsewhere ? Outcome::HeldByAnotherRun : Outcome::NotCreated, createError);
-        return m_outcome;
+    // 2. The part file, this run's alone: the one an earlier run left, when this run can go
+    // on from it; otherwise a new one (anything else under its name is a leftover).
+    std::optional<HttpsTransfer::Result> earlier;
+    if (m_plan.keepAcrossRuns) {
+        bool heldElsewhere = false;
+        earlier = takeUpEarlier(partPath, &heldElsewhere);
+        if (heldElsewhere) {
+            fail(Outcome::HeldByAnotherRun,
+                 QStringLiteral("Cannot create file \"%1\". Another download is writing it.").arg(partPath));
+            return m_outcome;
+        }
     }
+    std::unique_ptr<StagingSink> sink;
+    if (earlier) {
+        sink = std::make_unique<StagingSink>(m_fd, true, m_plan.keepBytes);
+        if (!sink->takeUp(m_fd, m_continuedFrom)) {
+            discardPart();
+            earlier.reset();
+        }
+    }
+    removeRecord();
 
     // 3. The body, counted and capped by the transfer, hashed and written behind here.
     // Always hashed: the bytes handed over to be started are compared against it.
     const bool checkSignature = !m_plan.key.isEmpty();
-    StagingSink sink(m_fd, true, m_plan.keepBytes);
     bool continued = false;
     m_continuations = 0;
-    const HttpsTransfer::Result result = continueDropped(
-        m_plan, m_transport, m_cancelled, sink, m_transport(m_plan.url, m_plan.settings, sink, true), &continued,
-        &m_continuations);
+    HttpsTransfer::Result result;
+    if (earlier) {
+        if (m_plan.continuingEarlier)
+            m_plan.continuingEarlier(m_continuedFrom, earlier->contentLength);
+        result = askForRest(m_plan, m_transport, *sink, *earlier);
+        continued = true;
+        if (result.refusedBySink) {
+            // Another validator, a whole file, another range: the earlier bytes are not its.
+            discardPart();
+            earlier.reset();
+            continued = false;
+        }
+    }
+    if (!earlier) {
+        m_continuedFrom = 0;
+        OwnedFileStatus status = OwnedFileStatus::Failed;
+        QString createError;
+        m_fd = createOwnedFile(partPath, removeByPlatform, &status, &createError);
+        if (m_fd < 0) {
+            fail(status == OwnedFileStatus::HeldElsewhere ? Outcome::HeldByAnotherRun : Outcome::NotCreated,
+                 createError);
+            return m_outcome;
+        }
+        sink = std::make_unique<StagingSink>(m_fd, true, m_plan.keepBytes);
+        result = m_transport(m_plan.url, m_plan.settings, *sink, true);
+    }
+    const HttpsTransfer::Result first = earlier ? *earlier : result;
+    result = continueDropped(m_plan, m_transport, m_cancelled, *sink, first, result, &continued, &m_continuations);
     // The last piece of a continued file comes as the rest of it, 206.
     const int wholeStatus = continued ? 206 : 200;
     using T = HttpsTransfer::Outcome;
@@ -232,7 +356,7 @@ StagedDownload::Outcome StagedDownload::run() {
     else if (!syncToDisk(m_fd))
         fail(Outcome::TransferFailure,
              QStringLiteral("Error downloading %1: %2").arg(name, QString::fromLocal8Bit(std::strerror(errno))));
-    else if ((m_sha256 = sink.digest()).isEmpty())
+    else if ((m_sha256 = sink->digest()).isEmpty())
         fail(Outcome::TransferFailure, QStringLiteral("Error downloading %1: %2").arg(name, QStringLiteral("no digest")));
     else if (checkSignature && !signatureHolds(m_sha256))
         fail(Outcome::SignatureRefused,
@@ -241,7 +365,13 @@ StagedDownload::Outcome StagedDownload::run() {
         fail(Outcome::SignatureRefused, QStringLiteral("Error downloading %1: %2")
                                             .arg(name, QStringLiteral("it is not signed by its publisher")));
     if (m_outcome != Outcome::NotRun) {
-        discardPart();
+        // A break-off keeps what arrived for a later run; a refusal or a cancel keeps nothing.
+        const bool keep = m_plan.keepAcrossRuns &&
+                          (m_outcome == Outcome::NetworkFailure || m_outcome == Outcome::TransferFailure) &&
+                          brokeOff(result, continued) && Resume::canContinue(first) && sink->held() > 0 &&
+                          sink->held() < first.contentLength;
+        if (!keep || !keepForLater(first, sink->held()))
+            discardPart();
         removeEarlierCopy();
         return m_outcome;
     }
@@ -265,7 +395,7 @@ StagedDownload::Outcome StagedDownload::run() {
         fail(Outcome::NotNamed, QStringLiteral("Error downloading %1: the file changed after it was checked").arg(name));
         return m_outcome;
     }
-    m_fetchedBytes = sink.kept();
+    m_fetchedBytes = sink->kept();
     m_outcome = Outcome::Named;
     return m_outcome;
 }

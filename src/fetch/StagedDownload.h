@@ -42,6 +42,12 @@ public:
         int resumeTries = 0;
         int resumePauseMs = TransferLimits::ResumeFirstPauseMs; // before the first, doubled after
         std::function<void(int ms)> pause;                       // how to wait; sleeps when empty
+        // A program whose transfer broke off for good keeps its part file, with a record of
+        // where it stopped, and a later run that fetches the same name from the same address
+        // goes on from there.
+        bool keepAcrossRuns = false;
+        // Called when this run goes on from an earlier one's bytes, before the rest is asked for.
+        std::function<void(std::int64_t held, std::int64_t total)> continuingEarlier;
         // Up to this many bytes of the body are kept in memory as well, the very bytes that
         // were hashed, for a file that is read at once (a version file); 0: none kept.
         qint64 keepBytes = 0;
@@ -86,6 +92,10 @@ public:
     QByteArray sha256() const { return m_sha256; }
     // How many times the body was asked for again after a drop.
     int continuations() const { return m_continuations; }
+    // The bytes an earlier run left that this one went on from; 0 when it started afresh.
+    std::int64_t continuedFrom() const { return m_continuedFrom; }
+    // Whether what arrived was kept for a later run to go on from.
+    bool keptForLater() const { return m_keptForLater; }
 
     // The named file's bytes as they arrived and were hashed, from the one buffer kept while
     // they came: nothing is read back from the disk. nullopt when it is not named, the plan
@@ -102,6 +112,10 @@ private:
     void discardPart();
     void removeEarlierCopy();
     bool signatureHolds(const QByteArray& digest);
+    QString recordPath() const;
+    void removeRecord();
+    std::optional<HttpsTransfer::Result> takeUpEarlier(const QString& partPath, bool* heldElsewhere);
+    bool keepForLater(const HttpsTransfer::Result& first, std::int64_t held);
 
     Plan m_plan;
     Transport m_transport;
@@ -112,5 +126,7 @@ private:
     QByteArray m_sha256;
     int m_fd = -1; // the part file while staged, the named file afterwards
     int m_continuations = 0;
+    std::int64_t m_continuedFrom = 0;
+    bool m_keptForLater = false;
     std::optional<QByteArray> m_fetchedBytes;
 };

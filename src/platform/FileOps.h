@@ -40,6 +40,13 @@ enum class OwnedFileStatus { Created, HeldElsewhere, Failed };
 // Returns the descriptor, or -1 with *status and *error saying why.
 int createOwnedFile(const QString& path, const std::function<void(const QString&)>& removeLeftover,
                     OwnedFileStatus* status, QString* error);
+// Opens for going on writing the file an earlier run of this account left under `path`,
+// held as createOwnedFile holds a new one: never through a link, only a regular file with one
+// name, owned by this account and exactly `size` bytes long. Returns the descriptor, or -1
+// (*status HeldElsewhere when another run holds it, else Failed).
+int reopenOwnedFile(const QString& path, qint64 size, OwnedFileStatus* status);
+// Where the next write to an open file goes.
+bool seekTo(int fd, qint64 offset);
 // Gives the held file `from` the name `to`, replacing what had that name.
 bool renameOwnedFile(int fd, const QString& from, const QString& to, QString* error);
 // Removes the held file and lets it go, with no moment in which another run could take the

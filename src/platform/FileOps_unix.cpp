@@ -115,6 +115,33 @@ int createOwnedFile(const QString& path, const std::function<void(const QString&
                 QStringLiteral("Cannot create file \"%1\". Another download is writing it.").arg(path));
 }
 
+int reopenOwnedFile(const QString& path, qint64 size, OwnedFileStatus* status) {
+    *status = OwnedFileStatus::Failed;
+    // Without following a link and without waiting for a pipe's reader.
+    const int fd = ::open(nativePath(path).constData(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        *status = OwnedFileStatus::HeldElsewhere;
+        return -1;
+    }
+    // Judged once locked, so no run that follows the rule can change it meanwhile.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1 || st.st_uid != ::geteuid() ||
+        st.st_size != size || identityOfOpenFile(fd) != identityAtPath(path) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    *status = OwnedFileStatus::Created;
+    return fd;
+}
+
+bool seekTo(int fd, qint64 offset) {
+    return ::lseek(fd, off_t(offset), SEEK_SET) == off_t(offset);
+}
+
 bool renameOwnedFile(int fd, const QString& from, const QString& to, QString* error) {
     // A rename goes by name, and anyone allowed to write the folder can put another file
     // under either name: the names are checked against the open file before and after.

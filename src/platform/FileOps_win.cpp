@@ -3,10 +3,13 @@
 #include "WinText.h"
 
 #include <windows.h>
+#include <aclapi.h>
 #include <io.h>
 #include <fcntl.h>
 
 #include <QFileInfo>
+
+#include <vector>
 
 bool syncToDisk(int fd) {
     return _commit(fd) == 0;
@@ -119,6 +122,67 @@ int createOwnedFile(const QString& path, const std::function<void(const QString&
     *status = OwnedFileStatus::Failed;
     *error = QStringLiteral("Cannot create file \"%1\".").arg(path);
     return -1;
+}
+
+namespace {
+// Whether the file's owner is this account: its user, or the owner it gives what it makes
+// (an elevated administrator's files belong to the Administrators group).
+bool ownedByThisAccount(HANDLE file) {
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                        &descriptor) != ERROR_SUCCESS)
+        return false;
+    bool same = false;
+    HANDLE token = nullptr;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+            DWORD needed = 0;
+            GetTokenInformation(token, kind, nullptr, 0, &needed);
+            std::vector<char> buffer(needed);
+            if (needed == 0 || !GetTokenInformation(token, kind, buffer.data(), needed, &needed))
+                continue;
+            const PSID sid = kind == TokenUser ? reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid
+                                               : reinterpret_cast<TOKEN_OWNER*>(buffer.data())->Owner;
+            same = same || EqualSid(owner, sid);
+        }
+        CloseHandle(token);
+    }
+    LocalFree(descriptor);
+    return same;
+}
+} // namespace
+
+int reopenOwnedFile(const QString& path, qint64 size, OwnedFileStatus* status) {
+    *status = OwnedFileStatus::Failed;
+    // Shared with nobody, as a new part file is; a link or junction is opened itself.
+    HANDLE handle = CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (GetLastError() == ERROR_SHARING_VIOLATION)
+            *status = OwnedFileStatus::HeldElsewhere;
+        return -1;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    LARGE_INTEGER length{};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks != 1 || !GetFileSizeEx(handle, &length) || length.QuadPart != size ||
+        !ownedByThisAccount(handle)) {
+        CloseHandle(handle);
+        return -1;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return -1;
+    }
+    *status = OwnedFileStatus::Created;
+    return fd;
+}
+
+bool seekTo(int fd, qint64 offset) {
+    return _lseeki64(fd, offset, SEEK_SET) == offset;
 }
 
 bool renameOwnedFile(int fd, const QString& from, const QString& to, QString* error) {

@@ -103,3 +103,11 @@ QString partialFileName(const QString& name) {
     const QByteArray digest = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha256).toHex().left(16);
     return QStringLiteral(".") + name.left(200) + u'~' + QString::fromLatin1(digest) + QStringLiteral(".part");
 }
+
+QString continuationRecordName(const QString& name) {
+    return partialFileName(name) + QStringLiteral("-record");
+}
+
+QString continuationRecordPartName(const QString& name) {
+    return continuationRecordName(name) + QStringLiteral(".part");
+}

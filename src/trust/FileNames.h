@@ -52,3 +52,7 @@ bool isOwnFamilyName(const QString& name);
 // Where a download of `name` is written until it is complete: hidden, in the same folder,
 // the same for every download of that name (so a leftover of a killed run is found again).
 QString partialFileName(const QString& name);
+// What a run that could not finish `name` keeps beside its part file, for a later run to go
+// on from; and the name that record is written under before it takes its own.
+QString continuationRecordName(const QString& name);
+QString continuationRecordPartName(const QString& name);
