@@ -94,13 +94,16 @@ bool isRecordLine(const QByteArray& line) {
 }
 } // namespace
 
-Record recordOf(const QString& url, const HttpsTransfer::Result& first, std::int64_t held, qint64 now) {
+Record recordOf(const QString& url, const HttpsTransfer::Result& first, std::int64_t held, quint64 device,
+                quint64 node, qint64 now) {
     Record record;
     record.url = url;
     record.validator = validatorFor(first);
     record.byDate = record.validator != first.etag;
     record.total = first.contentLength;
     record.held = held;
+    record.device = device;
+    record.node = node;
     record.writtenAt = now;
     return record;
 }
@@ -109,6 +112,7 @@ QByteArray recordContent(const Record& record) {
     return kRecordHeading + '\n' + record.url.toUtf8() + '\n' +
            (record.byDate ? QByteArray("last-modified ") : QByteArray("etag ")) + record.validator + '\n' +
            QByteArray::number(qlonglong(record.total)) + '\n' + QByteArray::number(qlonglong(record.held)) + '\n' +
+           QByteArray::number(record.device) + ' ' + QByteArray::number(record.node) + '\n' +
            QByteArray::number(record.writtenAt) + '\n';
 }
 
@@ -116,7 +120,7 @@ std::optional<Record> parseRecord(const QByteArray& content) {
     if (content.size() > MaxRecordBytes || !content.endsWith('\n'))
         return std::nullopt;
     const QList<QByteArray> lines = content.chopped(1).split('\n');
-    if (lines.size() != 6 || lines[0] != kRecordHeading)
+    if (lines.size() != 7 || lines[0] != kRecordHeading)
         return std::nullopt;
     for (const QByteArray& line : lines)
         if (!isRecordLine(line))
@@ -129,9 +133,16 @@ std::optional<Record> parseRecord(const QByteArray& content) {
         record.validator = lines[2].mid(14);
         record.byDate = true;
     }
+    const QList<QByteArray> identity = lines[5].split(' ');
+    bool deviceOk = false, nodeOk = false;
+    if (identity.size() == 2) {
+        record.device = identity[0].toULongLong(&deviceOk);
+        record.node = identity[1].toULongLong(&nodeOk);
+    }
     std::int64_t writtenAt = 0;
     if (record.url.isEmpty() || record.validator.isEmpty() || (!record.byDate && record.validator.startsWith("W/")) ||
-        !parseCount(lines[3], &record.total) || !parseCount(lines[4], &record.held) || !parseCount(lines[5], &writtenAt))
+        !parseCount(lines[3], &record.total) || !parseCount(lines[4], &record.held) || !deviceOk || !nodeOk ||
+        !parseCount(lines[6], &writtenAt))
         return std::nullopt;
     record.writtenAt = writtenAt;
     return record;

@@ -43,22 +43,25 @@ bool endsWhole(const HttpsTransfer::Result& first, std::int64_t held);
 
 // What a run keeps beside a part file it could not finish, so that a later run can ask for
 // the rest: the address as requested, the first response's validator and total, the bytes
-// the part file holds, and when it was written (UTC seconds). Six lines:
+// the part file holds, which file that is, and when it was written (UTC seconds). Seven lines:
 //   "tallyaid continuation v1", the address, "etag VALUE" or "last-modified VALUE", the
-//   total, the bytes held, the time written.
+//   total, the bytes held, the part file's "DEVICE NODE", the time written.
 struct Record {
     QString url;
     bool byDate = false; // the validator is Last-Modified, not an ETag
     QByteArray validator;
     std::int64_t total = -1;
     std::int64_t held = -1;
+    quint64 device = 0; // the part file's identity: a file put in its place is another
+    quint64 node = 0;
     qint64 writtenAt = 0;
 };
 constexpr qint64 MaxRecordBytes = 16 * 1024;
 constexpr qint64 RecordLifetimeSeconds = 7 * 24 * 3600;
 
 // The record for a first response that could be continued, `held` bytes into it.
-Record recordOf(const QString& url, const HttpsTransfer::Result& first, std::int64_t held, qint64 now);
+Record recordOf(const QString& url, const HttpsTransfer::Result& first, std::int64_t held, quint64 device,
+                quint64 node, qint64 now);
 QByteArray recordContent(const Record& record);
 // nullopt for anything but a whole, well-formed record.
 std::optional<Record> parseRecord(const QByteArray& content);

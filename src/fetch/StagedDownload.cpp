@@ -239,6 +239,11 @@ std::optional<HttpsTransfer::Result> StagedDownload::takeUpEarlier(const QString
         *heldElsewhere = status == OwnedFileStatus::HeldElsewhere;
         return std::nullopt;
     }
+    const FileIdentity identity = identityOfOpenFile(m_fd);
+    if (identity.device != record->device || identity.node != record->node) {
+        discardPart();
+        return std::nullopt;
+    }
     m_continuedFrom = record->held;
     return Resume::firstResponseOf(*record);
 }
@@ -254,8 +259,9 @@ bool StagedDownload::keepForLater(const HttpsTransfer::Result& first, std::int64
     const int fd = createOwnedFile(partRecord, removeByPlatform, &status, &error);
     if (fd < 0)
         return false;
-    const QByteArray content =
-        Resume::recordContent(Resume::recordOf(m_plan.url, first, held, QDateTime::currentSecsSinceEpoch()));
+    const FileIdentity part = identityOfOpenFile(m_fd);
+    const QByteArray content = Resume::recordContent(
+        Resume::recordOf(m_plan.url, first, held, part.device, part.node, QDateTime::currentSecsSinceEpoch()));
     if (!writeAll(fd, content) || !syncToDisk(fd) || !renameOwnedFile(fd, partRecord, recordPath(), &error)) {
         discardOwnedFile(fd, partRecord, removeByPlatform);
         return false;

@@ -12,6 +12,7 @@
 
 #include <QtTest>
 
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -485,6 +486,122 @@ private slots:
         answer.lastModified = lastModified; // as the first said; another date is the site's to show
         answer.contentLength = answerLength;
         QCOMPARE(Resume::acceptsContinuation(first, answer, 400), accepted);
+    }
+
+    void aLaterRunGoesOnFromWhereOneBrokeOff_data() {
+        QTest::addColumn<QString>("kind");    // the site's way with ranges
+        QTest::addColumn<QString>("between"); // what happens to what was kept, between the runs
+        QTest::addColumn<bool>("signedFile");
+        QTest::addColumn<bool>("continues"); // the second run goes on from the first's bytes
+        QTest::addColumn<int>("requests");   // program requests of both runs
+        QTest::newRow("cut at 60 %, run again") << "ok" << "" << false << true << 2;
+        QTest::newRow("the same, signed") << "ok" << "" << true << true << 2;
+        QTest::newRow("Last-Modified as the validator") << "lastmodified" << "" << false << true << 2;
+        QTest::newRow("ETag changed between runs") << "newetag" << "" << false << false << 3;
+        QTest::newRow("record damaged") << "ok" << "damage record" << false << false << 2;
+        QTest::newRow("record truncated") << "ok" << "truncate record" << false << false << 2;
+        QTest::newRow("record older than 7 days") << "ok" << "age record" << false << false << 2;
+        QTest::newRow("record dated ahead") << "ok" << "date record ahead" << false << false << 2;
+#ifndef _WIN32 // links to files are not for a test to make on Windows
+        QTest::newRow("record a link") << "ok" << "link record" << false << false << 2;
+#endif
+        QTest::newRow("part file grown") << "ok" << "grow part" << true << false << 2;
+        QTest::newRow("part file shrunk") << "ok" << "shrink part" << true << false << 2;
+        QTest::newRow("part file replaced") << "ok" << "replace part" << true << false << 2;
+        QTest::newRow("part file with a second name") << "ok" << "second name" << false << false << 2;
+        QTest::newRow("another address for the name") << "ok" << "other address" << false << false << 2;
+        QTest::newRow("a cancelled first run keeps nothing") << "ok" << "cancel" << false << false << 2;
+    }
+    void aLaterRunGoesOnFromWhereOneBrokeOff() {
+        QFETCH(QString, kind);
+        QFETCH(QString, between);
+        QFETCH(bool, signedFile);
+        QFETCH(bool, continues);
+        QFETCH(int, requests);
+        PlatformScope scope;
+        RecordingPlatform& p = scope.platform;
+        const QString name = FileName::InstallerV2;
+        const QString key = QStringLiteral("across-") + QString::fromLatin1(QTest::currentDataTag()).replace(u' ', u'-');
+        const QString part = p.folder + partialFileName(name), record = p.folder + continuationRecordName(name);
+        const QString sigName = key + QStringLiteral(".sig");
+        site->publish(sigName, signatureFor(makerKey, name, program));
+        const qint64 cutAt = program.size() * 6 / 10;
+        const QString path =
+            QStringLiteral("/_/ranges/%1/%2/%3/1/twdownloads/prog.exe").arg(kind, key).arg(cutAt);
+        QList<qint64> reads; // the progress the window would show
+        const auto runOnce = [&](const QString& url, bool cancel) {
+            StagedDownload::Plan plan = planFor(p.folder, name, url);
+            plan.keepAcrossRuns = true; // and no continuation within the run: each run breaks off for good
+            if (signedFile) {
+                plan.key = makerPublic;
+                plan.signatureUrl = site->url(QStringLiteral("/twdownloads/") + sigName);
+            }
+            const StagedDownload::Transport transport = [&](const QString& address, const HttpsTransfer::Settings& settings,
+                                                            HttpsTransfer::Sink& sink, bool isProgram) {
+                HttpsTransfer client(settings);
+                return client.get(address, sink, [&](std::int64_t, std::int64_t read) {
+                    if (isProgram)
+                        reads << read;
+                    return cancel && read > 100000;
+                });
+            };
+            auto fetch = std::make_unique<StagedDownload>(plan, transport, [] { return false; });
+            fetch->run();
+            return fetch;
+        };
+        const auto first = runOnce(path, between == QLatin1String("cancel"));
+        QCOMPARE(first->keptForLater(), between != QLatin1String("cancel"));
+        QCOMPARE(QFileInfo::exists(part), first->keptForLater());
+        QCOMPARE(QFileInfo::exists(record), first->keptForLater());
+
+        QFile partFile(part), recordFile(record);
+        const auto rewriteRecord = [&](const std::function<void(Resume::Record&)>& change) {
+            QVERIFY(recordFile.open(QIODevice::ReadOnly));
+            std::optional<Resume::Record> kept = Resume::parseRecord(recordFile.readAll());
+            recordFile.close();
+            QVERIFY(kept);
+            change(*kept);
+            QVERIFY(recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            recordFile.write(Resume::recordContent(*kept));
+            recordFile.close();
+        };
+        const qint64 now = QDateTime::currentSecsSinceEpoch();
+        if (between == QLatin1String("damage record"))
+            rewriteRecord([](Resume::Record& r) { r.validator = "\"v1\"\x01"; });
+        else if (between == QLatin1String("truncate record"))
+            QVERIFY(recordFile.resize(recordFile.size() / 2));
+        else if (between == QLatin1String("age record"))
+            rewriteRecord([now](Resume::Record& r) { r.writtenAt = now - Resume::RecordLifetimeSeconds - 1; });
+        else if (between == QLatin1String("date record ahead"))
+            rewriteRecord([now](Resume::Record& r) { r.writtenAt = now + 3600; });
+        else if (between == QLatin1String("link record"))
+            QVERIFY(QFile::rename(record, record + QStringLiteral(".real")) &&
+                    QFile::link(record + QStringLiteral(".real"), record));
+        else if (between == QLatin1String("grow part"))
+            QVERIFY(partFile.open(QIODevice::Append) && partFile.write("x") == 1);
+        else if (between == QLatin1String("shrink part"))
+            QVERIFY(partFile.resize(cutAt - 1));
+        else if (between == QLatin1String("replace part"))
+            QVERIFY(QFile::copy(part, part + QStringLiteral(".copy")) && QFile::remove(part) &&
+                    QFile::rename(part + QStringLiteral(".copy"), part));
+        else if (between == QLatin1String("second name"))
+            QVERIFY(makeHardLink(part, p.folder + QStringLiteral("second")));
+        partFile.close();
+
+        reads.clear();
+        const int sigBefore = fetchBody(site->url(QStringLiteral("/_/sigcount")), site->caFile()).toInt();
+        const auto second = runOnce(between == QLatin1String("other address") ? path + QStringLiteral("?again") : path, false);
+        QCOMPARE(int(second->outcome()), int(Outcome::Named));
+        QVERIFY2(p.read(name) == program, "the file arrives whole and byte-identical");
+        QCOMPARE(second->continuedFrom(), continues ? cutAt : 0);
+        QCOMPARE(fetchBody(site->url(QStringLiteral("/_/requests/") + key), site->caFile()).toInt(), requests);
+        if (signedFile)
+            QCOMPARE(fetchBody(site->url(QStringLiteral("/_/sigcount")), site->caFile()).toInt() - sigBefore, 1);
+        QVERIFY(!reads.isEmpty());
+        QVERIFY2(reads.first() >= (continues ? cutAt : 0), "the bar starts where the part file ends");
+        for (int i = 1; i < reads.size(); ++i)
+            QVERIFY2(reads[i] >= reads[i - 1] || reads[i] == 0, "the bar never goes back but to start afresh");
+        QVERIFY2(!QFileInfo::exists(part) && !QFileInfo::exists(record), "nothing is left to go on from");
     }
 
     void twoRunsOfOneNameHandOverOnlyWholeFiles() {
