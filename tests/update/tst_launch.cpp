@@ -218,35 +218,45 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QStringList>("kinds");   // of the run's lines, in order
         QTest::addColumn<QStringList>("facts");   // each in some line
+        QTest::addColumn<int>("runs");            // all but the last end with Option 1, "Close"
         const QStringList head{"run", "transfer", "versions", "transfer"};
         // With the maker's key the version file's own signature is fetched and judged first.
         const QStringList signedHead{"run", "transfer", "transfer", "signature", "versions", "transfer"};
         const auto code = [](ProblemCode c) { return int(c); };
         QTest::newRow("successful run") << "logwhole.exe" << "whole" << 0 << head + QStringList{"started"}
                                         << QStringList{"mode \"2\"", "installer logwhole.exe", "status 200, 300000 bytes",
-                                                       "started logwhole.exe"};
+                                                       "started logwhole.exe"} << 1;
         QTest::newRow("failed run") << "logmissing.exe" << "none" << code(ProblemCode::InstallerFailed)
                                     << head + QStringList{"failed", "problem"}
                                     << QStringList{"/twdownloads/logmissing.exe status 404", "HTTP error 404",
-                                                   "code 300"};
+                                                   "code 300"} << 1;
         QTest::newRow("cut once, continued") << "cut-100000-1-log.exe" << "whole" << 0
                                              << head + QStringList{"transfer", "started"}
                                              << QStringList{"status 200, 100000 bytes", "failed:",
-                                                            "from byte 100000 status 206, 200000 bytes"};
+                                                            "from byte 100000 status 206, 200000 bytes"} << 1;
         QTest::newRow("signed") << "logsigned.exe" << "signed" << 0
                                 << signedHead + QStringList{"transfer", "signature", "started"}
                                 << QStringList{"/twdownloads/logsigned.exe.sig status 200", "twv2.vn valid",
-                                               "logsigned.exe valid"};
+                                               "logsigned.exe valid"} << 1;
         QTest::newRow("badly signed") << "logbadsig.exe" << "badly signed" << code(ProblemCode::InstallerFailed)
                                       << signedHead + QStringList{"transfer", "signature", "failed", "problem"}
-                                      << QStringList{"logbadsig.exe not valid (signature wrong)", "code 300"};
+                                      << QStringList{"logbadsig.exe not valid (signature wrong)", "code 300"} << 1;
+        QTest::newRow("broken off for good, then a later run")
+            << "cut-50000-4-again.exe" << "whole" << 0
+            << head + QStringList{"transfer", "transfer", "transfer", "failed", "problem"} + head.mid(0, 3) +
+                   QStringList{"download", "transfer", "started"}
+            << QStringList{"code 300", "cut-50000-4-again.exe continued from byte 200000 (earlier run)",
+                           "from byte 200000 status 206, 100000 bytes"}
+            << 2;
     }
+
     void eachRunLeavesARecord() {
         QFETCH(QString, installer);
         QFETCH(QString, served);
         QFETCH(int, code);
         QFETCH(QStringList, kinds);
         QFETCH(QStringList, facts);
+        QFETCH(int, runs);
         PlatformScope scope;
         RecordingPlatform& p = scope.platform;
         const QByteArray body(300000, 'L');
@@ -258,26 +268,34 @@ private slots:
         if (served.endsWith(QLatin1String("signed")))
             publishSignedRelease(keys, QStringLiteral("twv2.vn"), versionFile, installer, body,
                                  served == QLatin1String("signed"));
-        TUpdateForm form;
-        form.limits.resumePauseMs = 10;
         int shown = -1;
-        whenShown(&form, [&] {
-            QTest::keyClick(&form, Qt::Key_Return);
-            const QString text = control<QLabel>(&form, QStringLiteral("InfoStringLabel"))->text();
-            const QRegularExpressionMatch number = QRegularExpression(QStringLiteral("\\(Code: (\\d+)\\)")).match(text);
-            shown = control<QWidget>(&form, QStringLiteral("ProblemInfoPanel"))->isHidden() ? 0
-                                                                                            : number.captured(1).toInt();
-            if (form.isVisible())
-                form.close();
-        });
-        form.ShowModalUpdate(QStringLiteral("2"));
+        QString details;
+        QPair<int, int> barEnds; // the last run's maximum and value
+        for (int run = 1; run <= runs; ++run) {
+            TUpdateForm form;
+            form.limits.resumePauseMs = 10;
+            whenShown(&form, [&] {
+                QTest::keyClick(&form, Qt::Key_Return);
+                const QString text = control<QLabel>(&form, QStringLiteral("InfoStringLabel"))->text();
+                const QRegularExpressionMatch number = QRegularExpression(QStringLiteral("\\(Code: (\\d+)\\)")).match(text);
+                shown = control<QWidget>(&form, QStringLiteral("ProblemInfoPanel"))->isHidden() ? 0
+                                                                                                : number.captured(1).toInt();
+                details = control<QLabel>(&form, QStringLiteral("DetailsLabel"))->text();
+                if (run < runs && shown != 0)
+                    QTest::mouseClick(control<QPushButton>(&form, QStringLiteral("CloseBtn")), Qt::LeftButton);
+                if (form.isVisible())
+                    form.close();
+            });
+            form.ShowModalUpdate(QStringLiteral("2"));
+            const QProgressBar* bar = control<QProgressBar>(&form, QStringLiteral("ProgressBar1"));
+            barEnds = {bar->maximum(), bar->value()};
+        }
+        QCOMPARE(details.contains(QStringLiteral("Continuing from 66 %")), runs > 1);
         qunsetenv("TALLYAID_UPDATE_KEY_FILE");
         QCOMPARE(shown, code);
         if (code == 0) {
             QVERIFY2(p.read(installer) == body, "the file arrived whole");
-            const QProgressBar* bar = control<QProgressBar>(&form, QStringLiteral("ProgressBar1"));
-            QCOMPARE(bar->maximum(), body.size());
-            QCOMPARE(bar->value(), body.size());
+            QCOMPARE(barEnds, qMakePair(int(body.size()), int(body.size())));
         }
 
         // date, time, offset, [process], kind, fact
