@@ -5,7 +5,8 @@
 # Rows: curl alone; curl followed by a sync of the file; ours (staged, written behind,
 # flushed, renamed); ours with the maker's key (hashed as it arrives, signature checked).
 # Then a 256 MiB installer whose connection is cut twice, beside the same file uncut, both
-# from the python test site (nginx cannot cut a connection).
+# from the python test site (nginx cannot cut a connection); and the same installer with
+# every connection cut after 40 MiB, fetched by one run after another until it is whole.
 #   bash bench/download.sh [RUNS]       (3 runs per tool and size by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -145,3 +146,25 @@ for cuts in 0 2; do
 done
 echo "(the cut run's time includes its 3 s of pauses before the continuations; the file is"
 echo " compared byte for byte after every run)"
+
+# Broken off for good: every connection is cut after 40 MiB, so each run gives up after its
+# continuations (the problem view); the next run goes on from the part file the last one kept.
+key="bench-everycut"
+rm -f "$out/256m.bin"
+printf '\n%-4s %16s %14s\n' run 'sent before it' 'ends'
+for run in $(seq 10); do
+  before=$(curl -s --cacert "$SITE_CA" "$SITE_URL/_/sent/$key")
+  if "$ours" "$SITE_URL/_/ranges/ok/$key/$((40 * 1024 * 1024))/1000000/256m.bin" "$out" 256m.bin \
+    >/dev/null 2>"$work/everycut.err"; then ended=whole; else ended="broke off"; fi
+  printf '%-4s %16s %14s\n' "$run" "$before" "$ended"
+  [ "$ended" = whole ] && break
+done
+[ "$ended" = whole ] || { echo "every connection cut: never whole: $(cat "$work/everycut.err")" >&2; exit 1; }
+cmp -s "$out/256m.bin" "$work/site/256m.bin" || { echo "every connection cut: 256m.bin differs" >&2; exit 1; }
+sent=$(curl -s --cacert "$SITE_CA" "$SITE_URL/_/sent/$key")
+asked=$(curl -s --cacert "$SITE_CA" "$SITE_URL/_/requests/$key")
+printf 'every connection cut after 40 MiB: %s runs, %s requests, %s bytes asked for and sent in all\n' \
+  "$run" "$asked" "$sent"
+printf 'against the file'"'"'s %s bytes (%s); the file is compared byte for byte\n' "$bytes" \
+  "$(awk -v a="$sent" -v b="$bytes" 'BEGIN {printf "%.3f times its size", a / b}')"
+rm -f "$out/256m.bin"

@@ -40,6 +40,7 @@ behaviours that real servers show when things go wrong:
                                 shortchunked  a chunked 206 that ends 1000 bytes early
                                 longchunked   a chunked 206 that runs 1000000 bytes on
   /_/requests/KEY             how many requests /_/ranges has seen under KEY
+  /_/sent/KEY                 how many body bytes /_/ranges has sent under KEY
   NAME (missing) + NAME.tohttp  a file NAME that is missing but has NAME.tohttp beside it
                               is redirected to the plain-http listener
 
@@ -77,6 +78,7 @@ HTTP_COUNT = 0
 SIG_COUNT = 0
 HTTP_LOCK = threading.Lock()
 RANGE_REQUESTS = {}
+RANGE_SENT = {}
 
 
 def make_certificates(folder: pathlib.Path):
@@ -212,6 +214,8 @@ class Site(http.server.BaseHTTPRequestHandler):
         try:
             self.wfile.write(body)
             self.wfile.flush()
+            with HTTP_LOCK:
+                RANGE_SENT[key] = RANGE_SENT.get(key, 0) + len(body)
         except OSError:
             pass
 
@@ -375,6 +379,10 @@ class Site(http.server.BaseHTTPRequestHandler):
             with HTTP_LOCK:
                 count = RANGE_REQUESTS.get(args[0], 0)
             return self.send_body(200, str(count).encode(), content_type="text/plain")
+        if kind == "sent":
+            with HTTP_LOCK:
+                sent = RANGE_SENT.get(args[0], 0)
+            return self.send_body(200, str(sent).encode(), content_type="text/plain")
         if kind == "sigcount":
             with HTTP_LOCK:
                 return self.send_body(200, str(SIG_COUNT).encode(), content_type="text/plain")
