@@ -33,7 +33,7 @@ struct Request {
     std::optional<QByteArray> release;
     std::function<bool(int fd, const QString& path)> judgeHeld; // the vendor's code signature
     std::function<void(int ms)> pause; // how waits pass: continuations, another run's lock
-    // Told when a program's download goes on from the bytes an earlier run kept.
+    // Told, on the transfer's thread, when a program's download goes on from the bytes an earlier run kept.
     std::function<void(std::int64_t held, std::int64_t total)> continuingEarlier;
 };
 

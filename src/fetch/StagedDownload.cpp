@@ -39,8 +39,15 @@ public:
     int error() const override { return m_file.error(); }
     // A continuation's answer is let in only when it is the rest of the first response's file.
     bool accept(const HttpsTransfer::Result& response) override {
-        return !m_first || Resume::acceptsContinuation(*m_first, response, m_held);
+        const bool accepted = !m_first || Resume::acceptsContinuation(*m_first, response, m_held);
+        if (accepted && m_first && m_onTakenUp) {
+            m_onTakenUp();
+            m_onTakenUp = nullptr;
+        }
+        return accepted;
     }
+    // Called once, on the transfer's thread, when the rest of an earlier run's bytes is let in.
+    void whenTakenUp(std::function<void()> call) { m_onTakenUp = std::move(call); }
     void expectContinuationOf(const HttpsTransfer::Result* first) { m_first = first; }
     // Goes on after the `held` bytes an earlier run left in the file: they are hashed once,
     // through this run's handle, so that the digest still covers the whole file.
@@ -63,6 +70,7 @@ public:
 
 private:
     const HttpsTransfer::Result* m_first = nullptr;
+    std::function<void()> m_onTakenUp;
     std::int64_t m_held = 0;
     HttpsTransfer::FileSink m_file;
     WriteBehind m_writeBehind;
@@ -321,7 +329,7 @@ StagedDownload::Outcome StagedDownload::run() {
     HttpsTransfer::Result result;
     if (earlier) {
         if (m_plan.continuingEarlier)
-            m_plan.continuingEarlier(m_continuedFrom, earlier->contentLength);
+            sink->whenTakenUp([this, total = earlier->contentLength] { m_plan.continuingEarlier(m_continuedFrom, total); });
         result = askForRest(m_plan, m_transport, *sink, *earlier);
         continued = true;
         if (result.refusedBySink) {

@@ -46,7 +46,8 @@ public:
         // where it stopped, and a later run that fetches the same name from the same address
         // goes on from there.
         bool keepAcrossRuns = false;
-        // Called when this run goes on from an earlier one's bytes, before the rest is asked for.
+        // Called when the server's answer lets this run go on from an earlier one's bytes,
+        // before any of the rest is written; on the transfer's thread.
         std::function<void(std::int64_t held, std::int64_t total)> continuingEarlier;
         // Up to this many bytes of the body are kept in memory as well, the very bytes that
         // were hashed, for a file that is read at once (a version file); 0: none kept.

@@ -66,10 +66,16 @@ void TUpdateForm::DownloadFile(const QString& Url, const QString& LocalName, con
         QTimer::singleShot(ms, &wait, &QEventLoop::quit);
         wait.exec(QEventLoop::ExcludeUserInputEvents);
     };
+    // Told on the transfer's thread; shown on the window's, which keeps running meanwhile.
     request.continuingEarlier = [this, LocalName](std::int64_t held, std::int64_t total) {
-        ShowDetails(QStringLiteral("Continuing from %1 %").arg(total > 0 ? held * 100 / total : 0));
-        m_log.write(QStringLiteral("download"),
-                    LocalName + QStringLiteral(" continued from byte %1 (earlier run)").arg(held));
+        QMetaObject::invokeMethod(
+            this,
+            [this, LocalName, held, total] {
+                ShowDetails(QStringLiteral("Continuing from %1 %").arg(total > 0 ? held * 100 / total : 0));
+                m_log.write(QStringLiteral("download"),
+                            LocalName + QStringLiteral(" continued from byte %1 (earlier run)").arg(held));
+            },
+            Qt::QueuedConnection);
     };
     const StagedDownload::Plan plan = DownloadPlan::build(limits, request);
     m_fetched = std::make_unique<StagedDownload>(
