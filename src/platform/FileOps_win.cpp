@@ -11,6 +11,16 @@
 
 #include <vector>
 
+namespace {
+// A C descriptor for an open handle; the handle is closed when none can be had.
+int descriptorOf(HANDLE handle, int flags) {
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+    if (fd < 0)
+        CloseHandle(handle);
+    return fd;
+}
+} // namespace
+
 bool syncToDisk(int fd) {
     return _commit(fd) == 0;
 }
@@ -97,11 +107,9 @@ int createOwnedFile(const QString& path, const std::function<void(const QString&
         HANDLE handle = CreateFileW(wide(path), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
-            const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-            if (fd < 0) {
-                CloseHandle(handle);
+            const int fd = descriptorOf(handle, _O_BINARY);
+            if (fd < 0)
                 break;
-            }
             *status = OwnedFileStatus::Created;
             return fd;
         }
@@ -172,11 +180,9 @@ int reopenOwnedFile(const QString& path, qint64 size, OwnedFileStatus* status) {
         CloseHandle(handle);
         return -1;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
-    if (fd < 0) {
-        CloseHandle(handle);
+    const int fd = descriptorOf(handle, _O_BINARY);
+    if (fd < 0)
         return -1;
-    }
     *status = OwnedFileStatus::Created;
     return fd;
 }
@@ -236,10 +242,7 @@ int holdForStart(int fd, const QString& path, bool* reopened) {
         CloseHandle(handle);
         return -1;
     }
-    const int held = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY | _O_RDONLY);
-    if (held < 0)
-        CloseHandle(handle);
-    return held;
+    return descriptorOf(handle, _O_BINARY | _O_RDONLY);
 }
 
 void WriteBehind::wrote(qint64 bytes) {
@@ -283,11 +286,9 @@ ReadOpen openRegularFileForReading(const QString& path, qint64 maxBytes, int* fd
         CloseHandle(handle);
         return fail(ReadOpen::TooLarge, QStringLiteral("It is larger than %1 bytes.").arg(maxBytes));
     }
-    const int opened = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-    if (opened < 0) {
-        CloseHandle(handle);
+    const int opened = descriptorOf(handle, _O_RDONLY | _O_BINARY);
+    if (opened < 0)
         return fail(ReadOpen::Refused, QStringLiteral("No descriptor for the open file."));
-    }
     *fd = opened;
     return ReadOpen::Opened;
 }
@@ -306,10 +307,7 @@ int openForAppending(const QString& path) {
         CloseHandle(handle);
         return -1;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_BINARY);
-    if (fd < 0)
-        CloseHandle(handle);
-    return fd;
+    return descriptorOf(handle, _O_APPEND | _O_BINARY);
 }
 
 qint64 sizeOfOpenFile(int fd) {
@@ -382,11 +380,9 @@ ReadOpen openRegularFileNoFollow(const QString& path, qint64 maxBytes, int* fd, 
         CloseHandle(handle);
         return ReadOpen::TooLarge;
     }
-    const int opened = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_BINARY);
-    if (opened < 0) {
-        CloseHandle(handle);
+    const int opened = descriptorOf(handle, _O_RDONLY | _O_BINARY);
+    if (opened < 0)
         return ReadOpen::Refused;
-    }
     *fd = opened;
     return ReadOpen::Opened;
 }
@@ -425,9 +421,8 @@ int tryLockFile(const QString& path, LockStatus* status) {
                                                                            : LockStatus::Failed;
         return -1;
     }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    const int fd = descriptorOf(handle, _O_BINARY);
     if (fd < 0) {
-        CloseHandle(handle);
         *status = LockStatus::Failed;
         return -1;
     }
