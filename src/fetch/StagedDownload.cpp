@@ -18,6 +18,29 @@
 #include <utility>
 
 namespace {
+// Feeds an open file's first `size` bytes (-1: all of them), read through that handle, to
+// `hash`; false when they cannot all be read.
+bool hashThrough(int fd, std::int64_t size, UpdateSignature::Sha256& hash) {
+    QByteArray block(1 << 20, Qt::Uninitialized);
+    for (std::int64_t at = 0; size < 0 || at < size;) {
+        const qint64 want = size < 0 ? block.size() : std::min<qint64>(block.size(), size - at);
+        const qint64 got = readAt(fd, at, block.data(), want);
+        if (got < 0 || (got == 0 && size >= 0))
+            return false;
+        if (got == 0)
+            return true;
+        hash.update(block.constData(), std::size_t(got));
+        at += got;
+    }
+    return true;
+}
+
+// The SHA-256 of an open file's bytes, read through that handle; empty when it cannot be read.
+QByteArray sha256Through(int fd) {
+    UpdateSignature::Sha256 hash;
+    return hashThrough(fd, -1, hash) ? hash.finish() : QByteArray();
+}
+
 // The part file: every block written, counted, hashed when asked, and handed to the disk
 // behind the transfer.
 class StagingSink : public HttpsTransfer::Sink {
@@ -52,16 +75,8 @@ public:
     // Goes on after the `held` bytes an earlier run left in the file: they are hashed once,
     // through this run's handle, so that the digest still covers the whole file.
     bool takeUp(int fd, std::int64_t held) {
-        QByteArray block(1 << 20, Qt::Uninitialized);
-        for (std::int64_t at = 0; at < held;) {
-            const qint64 got = readAt(fd, at, block.data(), std::min<qint64>(block.size(), held - at));
-            if (got <= 0)
-                return false;
-            m_digest.update(block.constData(), std::size_t(got));
-            at += got;
-        }
         m_held = held;
-        return seekTo(fd, held);
+        return hashThrough(fd, held, m_digest) && seekTo(fd, held);
     }
     std::int64_t held() const { return m_held; }
     QByteArray digest() { return m_hash ? m_digest.finish() : QByteArray(); }
@@ -155,21 +170,6 @@ HttpsTransfer::Result continueDropped(const StagedDownload::Plan& plan, const St
         *continued = true;
     }
     return result;
-}
-
-// The SHA-256 of an open file's bytes, read through that handle; empty when it cannot be read.
-QByteArray sha256Through(int fd) {
-    UpdateSignature::Sha256 hash;
-    QByteArray block(1 << 20, Qt::Uninitialized);
-    for (qint64 at = 0;;) {
-        const qint64 got = readAt(fd, at, block.data(), block.size());
-        if (got < 0)
-            return {};
-        if (got == 0)
-            return hash.finish();
-        hash.update(block.constData(), std::size_t(got));
-        at += got;
-    }
 }
 
 void removeByPlatform(const QString& path) {

@@ -51,6 +51,17 @@ StagedDownload::Transport directTransport(std::function<void()> afterBody = {}) 
         return result;
     };
 }
+// Transfers on the calling thread, showing a program's progress to `onProgress`, whose
+// answer stops the transfer as the window's cancel would.
+StagedDownload::Transport progressTransport(std::function<bool(qint64 length, qint64 read)> onProgress) {
+    return [onProgress](const QString& url, const HttpsTransfer::Settings& settings, HttpsTransfer::Sink& sink,
+                        bool program) {
+        HttpsTransfer client(settings);
+        return client.get(url, sink, [&](std::int64_t length, std::int64_t read) {
+            return program && onProgress(length, read);
+        });
+    };
+}
 } // namespace
 
 class StagedDownloadTest : public QObject {
@@ -364,15 +375,10 @@ private slots:
         plan.pause = [&](int ms) { pauses << ms; };
         // The progress the window would show, across every try.
         QList<QPair<qint64, qint64>> progress;
-        const StagedDownload::Transport transport = [&](const QString& url, const HttpsTransfer::Settings& settings,
-                                                        HttpsTransfer::Sink& sink, bool isProgram) {
-            HttpsTransfer client(settings);
-            return client.get(url, sink, [&](std::int64_t length, std::int64_t read) {
-                if (isProgram)
-                    progress << qMakePair(qint64(length), qint64(read));
-                return false;
-            });
-        };
+        const StagedDownload::Transport transport = progressTransport([&](qint64 length, qint64 read) {
+            progress << qMakePair(length, read);
+            return false;
+        });
         const int sigBefore = fetchBody(site->url(QStringLiteral("/_/sigcount")), site->caFile()).toInt();
         StagedDownload fetch(plan, transport, [] { return false; });
         QCOMPARE(int(fetch.run()), outcome);
@@ -536,15 +542,10 @@ private slots:
                 plan.key = makerPublic;
                 plan.signatureUrl = site->url(QStringLiteral("/twdownloads/") + sigName);
             }
-            const StagedDownload::Transport transport = [&](const QString& address, const HttpsTransfer::Settings& settings,
-                                                            HttpsTransfer::Sink& sink, bool isProgram) {
-                HttpsTransfer client(settings);
-                return client.get(address, sink, [&](std::int64_t, std::int64_t read) {
-                    if (isProgram)
-                        reads << read;
-                    return cancel && read > 100000;
-                });
-            };
+            const StagedDownload::Transport transport = progressTransport([&](qint64, qint64 read) {
+                reads << read;
+                return cancel && read > 100000;
+            });
             auto fetch = std::make_unique<StagedDownload>(plan, transport, [] { return false; });
             fetch->run();
             return fetch;
